@@ -1,0 +1,71 @@
+// tarnwick [-q] file1 [file2]: are these valid command or response files,
+// and which of the two is newer by the timestamp stored inside?
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "vardek_file.h"
+
+namespace {
+
+// Static, not on the stack: a small file then touches one page of each.
+FileImage first_image;
+FileImage second_image;
+
+}  // namespace
+
+[[noreturn]] void show_usage() {
+  std::fputs(
+      "Usage: tarnwick [-q] file1 [file2]\n"
+      "Where: -q = quiet mode\n"
+      "Returns rc=1 if file1 is newer based on internal timestamps\n"
+      "     or rc=2 if file2 is newer based on internal timestamps\n"
+      "     or rc=0 if they are the same (or only one file is specified)\n"
+      "     or rc=4 if the file(s) are not valid Vardek files\n"
+      "     or rc=3 if there is any other problem\n",
+      stdout);
+  std::exit(RC_OTHER_PROBLEM);
+}
+
+ResultCode decide_verdict(const TimestampKey& first,
+                          const TimestampKey& second) {
+  const int order = std::memcmp(first.data(), second.data(), first.size());
+  if (order > 0) return RC_FIRST_NEWER;
+  if (order < 0) return RC_SECOND_NEWER;
+  return RC_SAME;
+}
+
+[[noreturn]] void finish(ResultCode verdict) {
+  if (!quiet_mode) std::printf("%d\n", static_cast<int>(verdict));
+  std::exit(verdict);
+}
+
+int main(int argc, char** argv) {
+  // Options come only before the first file, and only the letter after the
+  // dash counts: -q, -Q and -quiet are all quiet mode.
+  int next = 1;
+  while (next < argc && argv[next][0] == '-') {
+    const char letter = argv[next][1];
+    if (letter != 'q' && letter != 'Q') show_usage();
+    quiet_mode = true;
+    ++next;
+  }
+  if (next >= argc) show_usage();
+
+  // Both names are checked and both files opened before any content is read;
+  // arguments after the second are never looked at.
+  char* const first_argument = argv[next];
+  char* const second_argument = next + 1 < argc ? argv[next + 1] : nullptr;
+  std::FILE* const first = open_vardek_file(first_argument);
+  std::FILE* const second =
+      second_argument ? open_vardek_file(second_argument) : nullptr;
+
+  load_vardek_file(first_image, first, first_argument);
+  std::fclose(first);
+  if (second == nullptr) finish(RC_SAME);
+
+  load_vardek_file(second_image, second, second_argument);
+  std::fclose(second);
+  finish(decide_verdict(timestamp_key({first_image.bytes, first_image.length}),
+                        timestamp_key({second_image.bytes, second_image.length})));
+}
