@@ -1,0 +1,65 @@
+#include <gtest/gtest.h>
+
+#include "vardek_file.h"
+
+namespace {
+
+constexpr auto REJECTED = NameKind::rejected;
+constexpr auto RESPONSE = NameKind::response;
+constexpr auto COMMAND = NameKind::command;
+
+struct NameCase {
+  std::string_view path;
+  NameKind kind;
+  const char* why;
+};
+
+// clang-format off
+const NameCase NAME_CASES[] = {
+  {"in/12345A678.ok",             RESPONSE, "long stem, ok"},
+  {"in\\12345A678.fail",          RESPONSE, "backslash separator, fail"},
+  {"out/12345A678.cmd",           COMMAND,  "command file"},
+  {"out/123456.cmd",              COMMAND,  "six digits"},
+  {"/var/spool/in/12345a.ok",     RESPONSE, "lower-case letter at position 5"},
+  {"admin/123456789.fail",        RESPONSE, "any directory ending in 'in'"},
+  {"C:\\spool\\out\\12345Z999.cmd", COMMAND, "drive path"},
+  {"in/out/123456.cmd",           COMMAND,  "only the last directory counts"},
+  {"out\\in/123456.ok",           RESPONSE, "mixed separators"},
+  {"in//123456.ok",               REJECTED, "empty last directory"},
+  {"12345A678.ok",                REJECTED, "no directory"},
+  {"n/12345A678.ok",              REJECTED, "prefix shorter than 'in/'"},
+  {"ut/12345A678.cmd",            REJECTED, "prefix shorter than 'out/'"},
+  {"in/12345A678.cmd",            REJECTED, "command extension in 'in'"},
+  {"out/12345A678.ok",            REJECTED, "response extension in 'out'"},
+  {"out/12345A678.fail",          REJECTED, "response extension in 'out'"},
+  {"IN/12345A678.ok",             REJECTED, "directory case"},
+  {"in/12345A678.OK",             REJECTED, "extension case"},
+  {"in/1234A5678.ok",             REJECTED, "letter before position 5"},
+  {"in/12345AB78.ok",             REJECTED, "second letter: stem 12345A, rest is no extension"},
+  {"in/1234567.ok",               REJECTED, "stem of 7"},
+  {"in/12345A67.ok",              REJECTED, "stem of 8"},
+  {"in/12345A6789.ok",            REJECTED, "stem of 10"},
+  {"in/12345A67890123.ok",        REJECTED, "walk stops at 10"},
+  {"in/12345.ok",                 REJECTED, "stem of 5"},
+  {"in/12345A678.ok.bak",         REJECTED, "something after the extension"},
+  {"in/12345A678",                REJECTED, "no extension"},
+  {"in/12345A678.",               REJECTED, "bare dot"},
+  {"in/12345\x80" "678.ok",       REJECTED, "high byte at position 5"},
+  {"in/12345\xC3\x89" "78.ok",    REJECTED, "UTF-8 letter at position 5"},
+  {"in/",                         REJECTED, "no base name"},
+  {"",                            REJECTED, "empty path"},
+  {"in/12345A678.ok/",            REJECTED, "trailing separator"},
+  {"in/12345A678.ok\n",           REJECTED, "trailing newline"},
+  {"in/ 12345A678.ok",            REJECTED, "leading space in the base name"},
+  {std::string_view("in/123456.ok\0x", 14), REJECTED, "NUL inside the name"},
+};
+// clang-format on
+
+TEST(NameKind, Table) {
+  for (const auto& c : NAME_CASES) {
+    SCOPED_TRACE(c.why);
+    EXPECT_EQ(name_kind(c.path), c.kind) << c.path;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,97 @@
+#include "run_tool.h"
+
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdlib>
+#include <fstream>
+#include <stdexcept>
+
+extern char** environ;
+
+namespace {
+
+void check(bool ok, const char* what) {
+  if (!ok) throw std::runtime_error(what);
+}
+
+}  // namespace
+
+Outcome run_tool(const std::vector<std::string>& arguments) {
+  std::vector<std::string> words;
+  // TARNWICK_LAUNCHER runs the binary through another program, such as an
+  // emulator; TARNWICK_BINARY replaces the one that was built.
+  if (const char* launcher = std::getenv("TARNWICK_LAUNCHER"); launcher && *launcher)
+    words.emplace_back(launcher);
+  const char* binary = std::getenv("TARNWICK_BINARY");
+  words.emplace_back(binary && *binary ? binary : TARNWICK_BUILT_BINARY);
+  words.insert(words.end(), arguments.begin(), arguments.end());
+  std::vector<char*> argv;
+  for (auto& w : words) argv.push_back(w.data());
+  argv.push_back(nullptr);
+
+  int out[2], err[2];
+  check(pipe(out) == 0 && pipe(err) == 0, "pipe");
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+  posix_spawn_file_actions_adddup2(&actions, err[1], 2);
+  for (int fd : {out[0], out[1], err[0], err[1]})
+    posix_spawn_file_actions_addclose(&actions, fd);
+  pid_t pid = 0;
+  const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  close(out[1]);
+  close(err[1]);
+  check(spawned == 0, "posix_spawn");
+
+  Outcome outcome;
+  std::array<pollfd, 2> fds{{{out[0], POLLIN, 0}, {err[0], POLLIN, 0}}};
+  std::string* sinks[] = {&outcome.out, &outcome.err};
+  int open_pipes = 2;
+  while (open_pipes > 0) {
+    check(poll(fds.data(), fds.size(), -1) >= 0, "poll");
+    for (std::size_t i = 0; i < fds.size(); ++i) {
+      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
+      char buffer[4096];
+      const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
+      if (n > 0) {
+        sinks[i]->append(buffer, static_cast<std::size_t>(n));
+      } else {
+        close(fds[i].fd);
+        fds[i].fd = -1;
+        --open_pipes;
+      }
+    }
+  }
+  int status = 0;
+  check(waitpid(pid, &status, 0) == pid, "waitpid");
+  outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return outcome;
+}
+
+ScratchDir::ScratchDir() : previous_(std::filesystem::current_path()) {
+  std::string pattern = (std::filesystem::temp_directory_path() / "tarnwick-XXXXXX").string();
+  check(mkdtemp(pattern.data()) != nullptr, "mkdtemp");
+  dir_ = pattern;
+  std::filesystem::current_path(dir_);
+}
+
+ScratchDir::~ScratchDir() {
+  std::error_code ignored;
+  std::filesystem::current_path(previous_, ignored);
+  std::filesystem::remove_all(dir_, ignored);
+}
+
+void ScratchDir::write(const std::string& path,
+                       const std::basic_string<unsigned char>& bytes) const {
+  const std::filesystem::path file = dir_ / path;
+  if (file.has_parent_path()) std::filesystem::create_directories(file.parent_path());
+  std::ofstream stream(file, std::ios::binary);
+  stream.write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+  check(stream.good(), "write");
+}
