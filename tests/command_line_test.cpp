@@ -4,30 +4,11 @@
 
 #include <filesystem>
 
+#include "messages.h"
 #include "run_tool.h"
 #include "vardek_bytes.h"
 
 namespace {
-
-const std::string USAGE =
-    "Usage: tarnwick [-q] file1 [file2]\n"
-    "Where: -q = quiet mode\n"
-    "Returns rc=1 if file1 is newer based on internal timestamps\n"
-    "     or rc=2 if file2 is newer based on internal timestamps\n"
-    "     or rc=0 if they are the same (or only one file is specified)\n"
-    "     or rc=4 if the file(s) are not valid Vardek files\n"
-    "     or rc=3 if there is any other problem\n";
-
-std::string bad_name(const std::string& path) {
-  return "tarnwick: file '" + path +
-         "' is not of form: in/12345A678.ok, in/12345A678.fail or out/12345A678.cmd\n";
-}
-std::string no_open(const std::string& path) {
-  return "tarnwick: Cannot open file '" + path + "' for reading\n";
-}
-std::string not_valid(const std::string& argument) {
-  return "tarnwick: File '" + argument + "' is not a valid Vardek command or response file\n";
-}
 
 constexpr TimestampKey T0 = {0x20, 0x26, 0x12, 0x08, 0x18, 0x30};
 constexpr TimestampKey T0_80 = {0x20, 0x26, 0x12, 0x80, 0x18, 0x30};

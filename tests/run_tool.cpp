@@ -5,7 +5,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
+#include <chrono>
+#include <csignal>
+#include <ostream>
 #include <cstdlib>
 #include <fstream>
 #include <stdexcept>
@@ -20,12 +24,22 @@ void check(bool ok, const char* what) {
 
 }  // namespace
 
-Outcome run_tool(const std::vector<std::string>& arguments) {
-  std::vector<std::string> words;
+bool tool_is_emulated() {
+  const char* launcher = std::getenv("TARNWICK_LAUNCHER");
+  return launcher && *launcher;
+}
+
+void PrintTo(const Outcome& outcome, std::ostream* os) {
+  *os << "{out: \"" << outcome.out << "\", err: \"" << outcome.err
+      << "\", status: " << outcome.status << "}";
+}
+
+Outcome run_tool(const std::vector<std::string>& arguments,
+                 const std::vector<std::string>& launcher) {
+  std::vector<std::string> words = launcher;
   // TARNWICK_LAUNCHER runs the binary through another program, such as an
   // emulator; TARNWICK_BINARY replaces the one that was built.
-  if (const char* launcher = std::getenv("TARNWICK_LAUNCHER"); launcher && *launcher)
-    words.emplace_back(launcher);
+  if (tool_is_emulated()) words.emplace_back(std::getenv("TARNWICK_LAUNCHER"));
   const char* binary = std::getenv("TARNWICK_BINARY");
   words.emplace_back(binary && *binary ? binary : TARNWICK_BUILT_BINARY);
   words.insert(words.end(), arguments.begin(), arguments.end());
@@ -42,7 +56,7 @@ Outcome run_tool(const std::vector<std::string>& arguments) {
   for (int fd : {out[0], out[1], err[0], err[1]})
     posix_spawn_file_actions_addclose(&actions, fd);
   pid_t pid = 0;
-  const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   close(out[1]);
   close(err[1]);
@@ -52,8 +66,18 @@ Outcome run_tool(const std::vector<std::string>& arguments) {
   std::array<pollfd, 2> fds{{{out[0], POLLIN, 0}, {err[0], POLLIN, 0}}};
   std::string* sinks[] = {&outcome.out, &outcome.err};
   int open_pipes = 2;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(DEADLINE_SECONDS);
+  bool hung = false;
   while (open_pipes > 0) {
-    check(poll(fds.data(), fds.size(), -1) >= 0, "poll");
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    const int ready = poll(fds.data(), fds.size(), static_cast<int>(std::max<long long>(left.count(), 0)));
+    check(ready >= 0, "poll");
+    if (ready == 0) {
+      kill(pid, SIGKILL);
+      hung = true;
+      break;
+    }
     for (std::size_t i = 0; i < fds.size(); ++i) {
       if (fds[i].fd < 0 || fds[i].revents == 0) continue;
       char buffer[4096];
@@ -67,9 +91,13 @@ Outcome run_tool(const std::vector<std::string>& arguments) {
       }
     }
   }
+  for (const auto& fd : fds)
+    if (fd.fd >= 0) close(fd.fd);
   int status = 0;
   check(waitpid(pid, &status, 0) == pid, "waitpid");
-  outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  outcome.status = hung                ? HUNG
+                   : WIFEXITED(status) ? WEXITSTATUS(status)
+                                       : 128 + WTERMSIG(status);
   return outcome;
 }
 

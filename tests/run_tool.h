@@ -3,19 +3,30 @@
 #define TARNWICK_TESTS_RUN_TOOL_H
 
 #include <filesystem>
+#include <iosfwd>
 #include <string>
 #include <vector>
 
 struct Outcome {
   std::string out;
   std::string err;
-  int status = -1;  // the exit status, or 128 + signal number
+  int status = -1;  // the exit status, 128 + signal number, or HUNG
   bool operator==(const Outcome&) const = default;
 };
+void PrintTo(const Outcome& outcome, std::ostream* os);
+
+// The status of a run that was killed for taking longer than this.
+inline constexpr int HUNG = -2;
+inline constexpr int DEADLINE_SECONDS = 30;
 
 // Runs the tool with exactly these arguments (no shell in between) in the
-// current directory.
-Outcome run_tool(const std::vector<std::string>& arguments);
+// current directory, optionally through a launcher such as strace.
+Outcome run_tool(const std::vector<std::string>& arguments,
+                 const std::vector<std::string>& launcher = {});
+
+// True when the tool runs through an emulator set in the environment: tests
+// that watch the native process (tracing, privileges) do not apply then.
+bool tool_is_emulated();
 
 // A fresh temporary directory that the test runs in; removed afterwards.
 class ScratchDir {
