@@ -6,6 +6,9 @@
 //   offset 18|21  timestamp: 0x02, length 6 (LE16), six value bytes
 //   ...           anything
 //   length - 6    end record: 0x04, length 3 (LE16), "EOF"
+#include <unistd.h>
+
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -81,11 +84,17 @@ TimestampKey timestamp_key(std::span<const unsigned char> valid_image) {
   return key;
 }
 
-void load_vardek_file(FileImage& image, std::FILE* stream,
-                      const char* argument) {
-  // One read: a longer file is judged on its first IMAGE_CAPACITY bytes, and
-  // a read error is just a short image.
-  image.length = std::fread(image.bytes, 1, IMAGE_CAPACITY, stream);
+void load_vardek_file(FileImage& image, int file, const char* argument) {
+  // One request for IMAGE_CAPACITY bytes: a longer file is judged on its
+  // first IMAGE_CAPACITY bytes, and a read error is just a short image. A
+  // pipe may deliver them in parts, so read on until full or at the end.
+  image.length = 0;
+  while (image.length < IMAGE_CAPACITY) {
+    const auto got = read(file, image.bytes + image.length,
+                          static_cast<unsigned>(IMAGE_CAPACITY - image.length));
+    if (got <= 0) break;
+    image.length += static_cast<std::size_t>(got);
+  }
   if (image_is_valid({image.bytes, image.length})) return;
   if (!quiet_mode)
     std::printf(

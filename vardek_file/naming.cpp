@@ -1,15 +1,13 @@
 // The naming rule for command and response files, and opening them.
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "vardek_file.h"
-
-#ifndef _WIN32
-#include <fcntl.h>
-#include <unistd.h>
-#endif
 
 bool quiet_mode = false;
 
@@ -27,6 +25,15 @@ bool is_separator(char c) { return c == '/' || c == '\\'; }
 bool is_digit(unsigned char c) { return c >= '0' && c <= '9'; }
 bool is_letter(unsigned char c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+// Does the directory prefix (which ends in its separator) name a directory
+// whose name ends in `name`? Written without substr, which could throw and
+// would pull the C++ exception runtime into the tool.
+bool directory_ends_with(std::string_view dir, std::string_view name) {
+  if (dir.size() < name.size() + 1) return false;
+  return std::string_view(dir.data() + dir.size() - 1 - name.size(),
+                          name.size()) == name;
 }
 
 std::size_t stem_length(std::string_view base) {
@@ -55,42 +62,45 @@ std::size_t stem_length(std::string_view base) {
 }
 
 #ifdef _WIN32
-std::FILE* open_for_reading(const char* path) {
-  std::FILE* stream = std::fopen(path, "rb");
-  struct stat info;
-  if (stream && fstat(_fileno(stream), &info) == 0 && S_ISDIR(info.st_mode))
-    return nullptr;
-  return stream;
-}
+// Binary mode: no translation of line ends. Windows refuses to open a
+// directory this way; the check below is for the rest.
+constexpr int OPEN_FLAGS = O_RDONLY | O_BINARY;
 #else
-std::FILE* open_for_reading(const char* path) {
-  // Non-blocking, so that a FIFO without a writer cannot hold the open
-  // forever; O_NOCTTY, so that a terminal never becomes ours.
-  const int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) return nullptr;
-  struct stat info;
-  // A directory opens fine here; reading it fails later, so refuse it now.
-  if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) return nullptr;
-  // Reads should wait for data as usual: a FIFO's writer may be slow.
-  if (!S_ISREG(info.st_mode) && fcntl(fd, F_SETFL, 0) != 0) return nullptr;
-  return fdopen(fd, "rb");
-}
+// Non-blocking, so that a FIFO without a writer cannot hold the open forever;
+// O_NOCTTY, so that a terminal never becomes ours.
+constexpr int OPEN_FLAGS = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
 #endif
+
+// The descriptor of the file at `path`, or -1.
+int open_for_reading(const char* path) {
+  const int file = open(path, OPEN_FLAGS);
+  if (file < 0) return -1;
+  struct stat info;
+  // A directory opens fine on Linux and reading it fails later, so refuse
+  // it here.
+  if (fstat(file, &info) != 0 || S_ISDIR(info.st_mode)) return -1;
+#ifndef _WIN32
+  // Reads should wait for data as usual: a FIFO's writer may be slow.
+  if (!S_ISREG(info.st_mode) && fcntl(file, F_SETFL, 0) != 0) return -1;
+#endif
+  return file;
+}
 
 }  // namespace
 
 NameKind name_kind(std::string_view path) {
   std::size_t prefix = path.size();
   while (prefix > 0 && !is_separator(path[prefix - 1])) --prefix;
-  const std::string_view dir = path.substr(0, prefix);
-  const std::string_view base = path.substr(prefix);
+  const std::string_view dir(path.data(), prefix);
+  std::string_view base = path;
+  base.remove_prefix(prefix);
 
   // Only the end of the directory prefix counts: data/in/, admin/ and
   // C:\spool\out\ all qualify.
   NameKind kind = NameKind::rejected;
-  if (dir.size() >= 3 && dir.substr(dir.size() - 3, 2) == "in")
+  if (directory_ends_with(dir, "in"))
     kind = NameKind::response;
-  else if (dir.size() >= 4 && dir.substr(dir.size() - 4, 3) == "out")
+  else if (directory_ends_with(dir, "out"))
     kind = NameKind::command;
   else
     return NameKind::rejected;
@@ -98,14 +108,15 @@ NameKind name_kind(std::string_view path) {
   const std::size_t stem = stem_length(base);
   if (stem != SHORT_STEM && stem != LONG_STEM) return NameKind::rejected;
 
-  const std::string_view extension = base.substr(stem);
+  std::string_view extension = base;
+  extension.remove_prefix(stem);
   const bool fits = kind == NameKind::response
                         ? extension == ".ok" || extension == ".fail"
                         : extension == ".cmd";
   return fits ? kind : NameKind::rejected;
 }
 
-std::FILE* open_vardek_file(char* argument) {
+int open_vardek_file(char* argument) {
   // Shells on some systems leave a quoted argument's quotes in place. The
   // opening one is skipped; the closing one is cut from the argument itself,
   // so later messages show the argument without it.
@@ -115,7 +126,9 @@ std::FILE* open_vardek_file(char* argument) {
 
   if (name_kind(path) == NameKind::rejected) reject_name(path);
 
-  std::FILE* stream = open_for_reading(path);
-  if (stream == nullptr) cannot_open(path);
-  return stream;
+  const int file = open_for_reading(path);
+  if (file < 0) cannot_open(path);
+  return file;
 }
+
+void close_vardek_file(int file) { close(file); }

@@ -6,7 +6,6 @@
 
 #include <array>
 #include <cstddef>
-#include <cstdio>
 #include <span>
 #include <string_view>
 
@@ -59,14 +58,17 @@ TimestampKey timestamp_key(std::span<const unsigned char> valid_image);
 // --- Entry points that end the process on failure. ---
 
 // Trims the argument's quotes (cutting a closing one in place), checks the
-// name and opens the file for binary reading. On a bad name or a failed open
-// it prints its message unless quiet and exits with 4 or 3.
-std::FILE* open_vardek_file(char* argument);
+// name and opens the file for binary reading; gives its file descriptor. On a
+// bad name or a failed open it prints its message unless quiet and exits with
+// 4 or 3.
+int open_vardek_file(char* argument);
 
-// Reads the start of the file into `image` in one read and returns only if it
-// is a valid command or response file; otherwise prints its message unless
-// quiet and exits with 4. `argument` is used only in that message.
-void load_vardek_file(FileImage& image, std::FILE* stream,
-                      const char* argument);
+// Reads the start of the file into `image` and returns only if it is a valid
+// command or response file; otherwise prints its message unless quiet and
+// exits with 4. `argument` is used only in that message.
+void load_vardek_file(FileImage& image, int file, const char* argument);
+
+// Closes a file that open_vardek_file gave.
+void close_vardek_file(int file);
 
 #endif
