@@ -1,0 +1,46 @@
+# Toolchain of the shipped binary: g++ against musl, linked statically.
+#
+# A call of the tool is almost all process start-up. glibc's static start-up
+# runs dozens of CPUID instructions (CPU features, cache sizes), and on a
+# virtual machine each one traps to the hypervisor; musl's start-up is a few
+# system calls. Measured with bench/run, a call of the musl build costs about
+# a quarter of an empty glibc static program.
+#
+# The tool uses only header-only parts of the C++ library, so g++'s own
+# headers serve over musl's C headers. Without musl (Debian: musl-tools),
+# this falls back to the system C library with a warning.
+
+set(CMAKE_CXX_COMPILER g++)
+
+set(TARNWICK_MUSL_SPECS "")
+foreach(dir /usr/lib/x86_64-linux-musl /usr/lib/musl /usr/local/musl/lib /usr/lib/musl/lib)
+  if(EXISTS "${dir}/musl-gcc.specs")
+    set(TARNWICK_MUSL_SPECS "${dir}/musl-gcc.specs")
+    break()
+  endif()
+endforeach()
+
+if(TARNWICK_MUSL_SPECS)
+  # The specs drop the system include directories, the C++ ones among them:
+  # ask g++ where its own are and put them back.
+  execute_process(COMMAND ${CMAKE_CXX_COMPILER} -x c++ -E -v /dev/null
+                  OUTPUT_QUIET ERROR_VARIABLE search RESULT_VARIABLE failed)
+  string(REGEX MATCHALL "\n [^\n]*/c\\+\\+/[^\n]*" cxx_dirs "${search}")
+  set(flags "-specs=${TARNWICK_MUSL_SPECS}")
+  foreach(dir IN LISTS cxx_dirs)
+    string(STRIP "${dir}" dir)
+    string(APPEND flags " -isystem ${dir}")
+  endforeach()
+  string(APPEND flags " -include ${CMAKE_CURRENT_LIST_DIR}/musl-compat.h")
+  # CMake hands these to the link step too, which needs the specs as well.
+  set(CMAKE_CXX_FLAGS_INIT "${flags}")
+  set(TARNWICK_LIBC musl CACHE INTERNAL "C library the tool is built against")
+else()
+  get_property(in_try_compile GLOBAL PROPERTY IN_TRY_COMPILE)
+  if(NOT in_try_compile AND NOT TARNWICK_LIBC STREQUAL "system")
+    message(WARNING "musl is not installed (Debian: musl-tools): building "
+                    "against the system C library, whose start-up costs about "
+                    "four times as much per call.")
+  endif()
+  set(TARNWICK_LIBC system CACHE INTERNAL "C library the tool is built against")
+endif()
