@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <stdexcept>
+#include <string_view>
 
 extern char** environ;
 
@@ -27,6 +28,11 @@ void check(bool ok, const char* what) {
 bool tool_is_emulated() {
   const char* launcher = std::getenv("TARNWICK_LAUNCHER");
   return launcher && *launcher;
+}
+
+bool tool_is_windows_program() {
+  const char* binary = std::getenv("TARNWICK_BINARY");
+  return binary && std::string_view(binary).ends_with(".exe");
 }
 
 void PrintTo(const Outcome& outcome, std::ostream* os) {
@@ -62,22 +68,17 @@ Outcome run_tool(const std::vector<std::string>& arguments,
   close(err[1]);
   check(spawned == 0, "posix_spawn");
 
+  // Read until the tool has exited and its pipes are drained. Not until
+  // the pipes close: an emulator may leave helpers running that hold them.
   Outcome outcome;
   std::array<pollfd, 2> fds{{{out[0], POLLIN, 0}, {err[0], POLLIN, 0}}};
   std::string* sinks[] = {&outcome.out, &outcome.err};
-  int open_pipes = 2;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(DEADLINE_SECONDS);
-  bool hung = false;
-  while (open_pipes > 0) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
-    const int ready = poll(fds.data(), fds.size(), static_cast<int>(std::max<long long>(left.count(), 0)));
+  int status = 0;
+  bool exited = false, hung = false;
+  while (true) {
+    const int ready = poll(fds.data(), fds.size(), exited ? 0 : 20);
     check(ready >= 0, "poll");
-    if (ready == 0) {
-      kill(pid, SIGKILL);
-      hung = true;
-      break;
-    }
     for (std::size_t i = 0; i < fds.size(); ++i) {
       if (fds[i].fd < 0 || fds[i].revents == 0) continue;
       char buffer[4096];
@@ -87,17 +88,31 @@ Outcome run_tool(const std::vector<std::string>& arguments,
       } else {
         close(fds[i].fd);
         fds[i].fd = -1;
-        --open_pipes;
       }
     }
+    if (exited && ready == 0) break;
+    if (!exited && waitpid(pid, &status, WNOHANG) == pid) exited = true;
+    if (!exited && std::chrono::steady_clock::now() > deadline) {
+      kill(pid, SIGKILL);
+      check(waitpid(pid, &status, 0) == pid, "waitpid");
+      hung = true;
+      break;
+    }
+    if (fds[0].fd < 0 && fds[1].fd < 0 && !exited) {
+      check(waitpid(pid, &status, 0) == pid, "waitpid");
+      exited = true;
+    }
+    if (exited && fds[0].fd < 0 && fds[1].fd < 0) break;
   }
   for (const auto& fd : fds)
     if (fd.fd >= 0) close(fd.fd);
-  int status = 0;
-  check(waitpid(pid, &status, 0) == pid, "waitpid");
   outcome.status = hung                ? HUNG
                    : WIFEXITED(status) ? WEXITSTATUS(status)
                                        : 128 + WTERMSIG(status);
+  // A Windows program ends its lines with CR LF; compare lines, not ends.
+  if (tool_is_windows_program())
+    for (std::size_t at; (at = outcome.out.find("\r\n")) != std::string::npos;)
+      outcome.out.erase(at, 1);
   return outcome;
 }
 

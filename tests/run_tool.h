@@ -28,6 +28,11 @@ Outcome run_tool(const std::vector<std::string>& arguments,
 // that watch the native process (tracing, privileges) do not apply then.
 bool tool_is_emulated();
 
+// True when the binary under test is a Windows program (TARNWICK_BINARY ends
+// in .exe). Its standard output is in text mode: run_tool turns its CR LF
+// line ends into LF.
+bool tool_is_windows_program();
+
 // A fresh temporary directory that the test runs in; removed afterwards.
 class ScratchDir {
  public:
