@@ -78,12 +78,14 @@ int open_for_reading(const char* path) {
   struct stat info;
   // A directory opens fine on Linux and reading it fails later, so refuse
   // it here.
-  if (fstat(file, &info) != 0 || S_ISDIR(info.st_mode)) return -1;
+  bool usable = fstat(file, &info) == 0 && !S_ISDIR(info.st_mode);
 #ifndef _WIN32
   // Reads should wait for data as usual: a FIFO's writer may be slow.
-  if (!S_ISREG(info.st_mode) && fcntl(file, F_SETFL, 0) != 0) return -1;
+  if (usable && !S_ISREG(info.st_mode)) usable = fcntl(file, F_SETFL, 0) == 0;
 #endif
-  return file;
+  if (usable) return file;
+  close(file);
+  return -1;
 }
 
 }  // namespace
