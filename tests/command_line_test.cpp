@@ -36,13 +36,6 @@ void write_files(const ScratchDir& dir) {
   std::filesystem::create_directories(dir.path() / "in/77777A.ok");
 }
 
-struct Row {
-  std::vector<std::string> args;
-  std::string out;
-  int status;
-  const char* why;
-};
-
 // clang-format off
 const Row ROWS[] = {
   // The option scan.
@@ -109,10 +102,7 @@ const Row ROWS[] = {
 TEST(CommandLine, Table) {
   const ScratchDir dir;
   write_files(dir);
-  for (const auto& row : ROWS) {
-    SCOPED_TRACE(row.why);
-    EXPECT_EQ(run_tool(row.args), (Outcome{row.out, "", row.status}));
-  }
+  expect_rows(ROWS);
 }
 
 }  // namespace

@@ -30,13 +30,6 @@ void write_sparse(const ScratchDir& dir, const std::string& path, const Bytes& h
   fs::resize_file(dir.path() / path, size);
 }
 
-struct Row {
-  std::vector<std::string> args;
-  std::string out;
-  int status;
-  const char* why;
-};
-
 TEST(HostileInput, Table) {
   // Links, FIFOs, devices, raw bytes in arguments and arguments longer than
   // a Windows command line are Unix matters.
@@ -77,10 +70,7 @@ TEST(HostileInput, Table) {
     {{"in/12345A.ok", "out/30000A.cmd"}, "0\n", 0, "small against 1 GiB"},
   };
   // clang-format on
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.why);
-    EXPECT_EQ(run_tool(row.args), (Outcome{row.out, "", row.status}));
-  }
+  expect_rows(rows);
 }
 
 // A file that cannot be read for lack of permission. Root reads anything, so

@@ -1,5 +1,7 @@
 #include "run_tool.h"
 
+#include <gtest/gtest.h>
+
 #include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -137,4 +139,11 @@ void ScratchDir::write(const std::string& path,
   stream.write(reinterpret_cast<const char*>(bytes.data()),
                static_cast<std::streamsize>(bytes.size()));
   check(stream.good(), "write");
+}
+
+void expect_rows(std::span<const Row> rows) {
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.why);
+    EXPECT_EQ(run_tool(row.args), (Outcome{row.out, "", row.status}));
+  }
 }

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <iosfwd>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,18 @@ bool tool_is_emulated();
 // in .exe). Its standard output is in text mode: run_tool turns its CR LF
 // line ends into LF.
 bool tool_is_windows_program();
+
+// One call of the tool and what it must answer: this standard output, an
+// empty standard error, and this exit status.
+struct Row {
+  std::vector<std::string> args;
+  std::string out;
+  int status;
+  const char* why;
+};
+
+// Runs every row and checks its answer, naming the row on failure.
+void expect_rows(std::span<const Row> rows);
 
 // A fresh temporary directory that the test runs in; removed afterwards.
 class ScratchDir {

@@ -11,13 +11,6 @@
 
 namespace {
 
-struct Row {
-  std::vector<std::string> args;
-  std::string out;
-  int status;
-  const char* why;
-};
-
 TEST(WindowsPaths, Table) {
   if (!tool_is_windows_program()) GTEST_SKIP() << "only for a Windows binary";
   const ScratchDir dir;
@@ -42,10 +35,7 @@ TEST(WindowsPaths, Table) {
     {{"IN\\12345A678.ok"},                    bad_name("IN\\12345A678.ok"), 4, "case matters, even where the file system ignores it"},
   };
   // clang-format on
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.why);
-    EXPECT_EQ(run_tool(row.args), (Outcome{row.out, "", row.status}));
-  }
+  expect_rows(rows);
 }
 
 }  // namespace
