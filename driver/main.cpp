@@ -16,10 +16,10 @@ FileImage second_image;
 // spares the heap, which nothing else on this path uses.
 char output_buffer[1024];
 
-}  // namespace
-
 [[noreturn]] void show_usage() {
-  std::fputs(
+  // The exit status is the answer; a failed write to standard output does
+  // not change it.
+  static_cast<void>(std::fputs(
       "Usage: tarnwick [-q] file1 [file2]\n"
       "Where: -q = quiet mode\n"
       "Returns rc=1 if file1 is newer based on internal timestamps\n"
@@ -27,7 +27,7 @@ char output_buffer[1024];
       "     or rc=0 if they are the same (or only one file is specified)\n"
       "     or rc=4 if the file(s) are not valid Vardek files\n"
       "     or rc=3 if there is any other problem\n",
-      stdout);
+      stdout));
   std::exit(RC_OTHER_PROBLEM);
 }
 
@@ -41,12 +41,15 @@ ResultCode decide_verdict(const TimestampKey& first,
 
 [[noreturn]] void finish(ResultCode verdict) {
   static const char* const DIGITS[] = {"0\n", "1\n", "2\n"};
-  if (!quiet_mode) std::fputs(DIGITS[verdict], stdout);
+  if (!quiet_mode) static_cast<void>(std::fputs(DIGITS[verdict], stdout));
   std::exit(verdict);
 }
 
-int main(int argc, char** argv) {
-  std::setvbuf(stdout, output_buffer, _IOFBF, sizeof output_buffer);
+// The whole run: options, both names and opens, both contents, verdict.
+[[noreturn]] void run(int argc, char** argv) {
+  // Should this fail, standard output keeps the C library's own buffer.
+  static_cast<void>(
+      std::setvbuf(stdout, output_buffer, _IOFBF, sizeof output_buffer));
 
   // Options come only before the first file, and only the letter after the
   // dash counts: -q, -Q and -quiet are all quiet mode.
@@ -63,8 +66,9 @@ int main(int argc, char** argv) {
   // arguments after the second are never looked at.
   char* const first_argument = argv[next];
   char* const second_argument = next + 1 < argc ? argv[next + 1] : nullptr;
-  const int first = open_vardek_file(first_argument);
-  const int second = second_argument ? open_vardek_file(second_argument) : -1;
+  const InputFile first = open_vardek_file(first_argument);
+  const InputFile second =
+      second_argument ? open_vardek_file(second_argument) : NO_FILE;
 
   load_vardek_file(first_image, first, first_argument);
   close_vardek_file(first);
@@ -72,6 +76,19 @@ int main(int argc, char** argv) {
 
   load_vardek_file(second_image, second, second_argument);
   close_vardek_file(second);
-  finish(decide_verdict(timestamp_key({first_image.bytes, first_image.length}),
-                        timestamp_key({second_image.bytes, second_image.length})));
+  finish(
+      decide_verdict(timestamp_key({first_image.bytes, first_image.length}),
+                     timestamp_key({second_image.bytes, second_image.length})));
 }
+
+}  // namespace
+
+#ifdef _WIN32
+// Windows gives the arguments in UTF-16; the tool works on UTF-8 throughout.
+extern "C" int wmain(int argc, wchar_t** argv);
+extern "C" int wmain(int argc, wchar_t** argv) {
+  run(argc, utf8_arguments(argc, argv));
+}
+#else
+int main(int argc, char** argv) { run(argc, argv); }
+#endif

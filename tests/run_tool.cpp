@@ -144,6 +144,6 @@ void ScratchDir::write(const std::string& path,
 void expect_rows(std::span<const Row> rows) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.why);
-    EXPECT_EQ(run_tool(row.args), (Outcome{row.out, "", row.status}));
+    EXPECT_EQ(run_tool(row.args, row.launcher), (Outcome{row.out, "", row.status}));
   }
 }

@@ -41,6 +41,7 @@ struct Row {
   std::string out;
   int status;
   const char* why;
+  std::vector<std::string> launcher = {};  // as for run_tool
 };
 
 // Runs every row and checks its answer, naming the row on failure.

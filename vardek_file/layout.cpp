@@ -6,10 +6,6 @@
 //   offset 18|21  timestamp: 0x02, length 6 (LE16), six value bytes
 //   ...           anything
 //   length - 6    end record: 0x04, length 3 (LE16), "EOF"
-#include <unistd.h>
-
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "vardek_file.h"
@@ -61,7 +57,8 @@ std::size_t timestamp_head_offset(std::span<const unsigned char> image) {
 
   // The head belongs right after the identification value; a file that has
   // it at the other place is accepted too.
-  const std::size_t natural = short_id ? HEAD_AFTER_SHORT_ID : HEAD_AFTER_LONG_ID;
+  const std::size_t natural =
+      short_id ? HEAD_AFTER_SHORT_ID : HEAD_AFTER_LONG_ID;
   const std::size_t other = short_id ? HEAD_AFTER_LONG_ID : HEAD_AFTER_SHORT_ID;
   std::size_t head = 0;
   if (holds(bytes, natural, TIMESTAMP_HEAD))
@@ -84,21 +81,13 @@ TimestampKey timestamp_key(std::span<const unsigned char> valid_image) {
   return key;
 }
 
-void load_vardek_file(FileImage& image, int file, const char* argument) {
+void load_vardek_file(FileImage& image, InputFile file, const char* argument) {
   // One request for IMAGE_CAPACITY bytes: a longer file is judged on its
-  // first IMAGE_CAPACITY bytes, and a read error is just a short image. A
-  // pipe may deliver them in parts, so read on until full or at the end.
-  image.length = 0;
-  while (image.length < IMAGE_CAPACITY) {
-    const auto got = read(file, image.bytes + image.length,
-                          static_cast<unsigned>(IMAGE_CAPACITY - image.length));
-    if (got <= 0) break;
-    image.length += static_cast<std::size_t>(got);
-  }
-  if (image_is_valid({image.bytes, image.length})) return;
-  if (!quiet_mode)
-    std::printf(
-        "tarnwick: File '%s' is not a valid Vardek command or response file\n",
-        argument);
-  std::exit(RC_NOT_VALID);
+  // first IMAGE_CAPACITY bytes, and a read error is just a short image.
+  image.length = read_up_to(file, image.bytes, IMAGE_CAPACITY);
+  if (!image_is_valid({image.bytes, image.length}))
+    fail(RC_NOT_VALID,
+         "tarnwick: File '%s' is not a valid Vardek command or response "
+         "file\n",
+         argument);
 }

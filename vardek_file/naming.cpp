@@ -1,9 +1,4 @@
 // The naming rule for command and response files, and opening them.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -46,48 +41,6 @@ std::size_t stem_length(std::string_view base) {
   return i;
 }
 
-[[noreturn]] void reject_name(const char* path) {
-  if (!quiet_mode)
-    std::printf(
-        "tarnwick: file '%s' is not of form: in/12345A678.ok, "
-        "in/12345A678.fail or out/12345A678.cmd\n",
-        path);
-  std::exit(RC_NOT_VALID);
-}
-
-[[noreturn]] void cannot_open(const char* path) {
-  if (!quiet_mode)
-    std::printf("tarnwick: Cannot open file '%s' for reading\n", path);
-  std::exit(RC_OTHER_PROBLEM);
-}
-
-#ifdef _WIN32
-// Binary mode: no translation of line ends. Windows refuses to open a
-// directory this way; the check below is for the rest.
-constexpr int OPEN_FLAGS = O_RDONLY | O_BINARY;
-#else
-// Non-blocking, so that a FIFO without a writer cannot hold the open forever;
-// O_NOCTTY, so that a terminal never becomes ours.
-constexpr int OPEN_FLAGS = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
-#endif
-
-// The descriptor of the file at `path`, or -1.
-int open_for_reading(const char* path) {
-  const int file = open(path, OPEN_FLAGS);
-  if (file < 0) return -1;
-  struct stat info;
-  // A directory opens fine on Linux and reading it fails later, so refuse
-  // it here.
-  bool usable = fstat(file, &info) == 0 && !S_ISDIR(info.st_mode);
-#ifndef _WIN32
-  // Reads should wait for data as usual: a FIFO's writer may be slow.
-  if (usable && !S_ISREG(info.st_mode)) usable = fcntl(file, F_SETFL, 0) == 0;
-#endif
-  if (usable) return file;
-  close(file);
-  return -1;
-}
-
 }  // namespace
 
 NameKind name_kind(std::string_view path) {
@@ -118,7 +71,7 @@ NameKind name_kind(std::string_view path) {
   return fits ? kind : NameKind::rejected;
 }
 
-int open_vardek_file(char* argument) {
+InputFile open_vardek_file(char* argument) {
   // Shells on some systems leave a quoted argument's quotes in place. The
   // opening one is skipped; the closing one is cut from the argument itself,
   // so later messages show the argument without it.
@@ -126,11 +79,20 @@ int open_vardek_file(char* argument) {
   const std::size_t size = std::strlen(path);
   if (size > 0 && path[size - 1] == '"') path[size - 1] = '\0';
 
-  if (name_kind(path) == NameKind::rejected) reject_name(path);
+  if (name_kind(path) == NameKind::rejected)
+    fail(RC_NOT_VALID,
+         "tarnwick: file '%s' is not of form: in/12345A678.ok, "
+         "in/12345A678.fail or out/12345A678.cmd\n",
+         path);
 
-  const int file = open_for_reading(path);
-  if (file < 0) cannot_open(path);
+  const InputFile file = open_for_reading(path);
+  if (file == NO_FILE)
+    fail(RC_OTHER_PROBLEM, "tarnwick: Cannot open file '%s' for reading\n",
+         path);
   return file;
 }
 
-void close_vardek_file(int file) { close(file); }
+void fail(ResultCode code, const char* format, const char* path) {
+  if (!quiet_mode) print_message(format, path);
+  std::exit(code);
+}

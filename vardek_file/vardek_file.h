@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <span>
 #include <string_view>
 
@@ -46,7 +47,7 @@ NameKind name_kind(std::string_view path);
 
 // The offset of the timestamp record head in a valid image (18 or 21), or 0
 // when the bytes are not a valid command or response file.
-std::size_t timestamp_head_offset(std::span<const unsigned char> bytes);
+std::size_t timestamp_head_offset(std::span<const unsigned char> image);
 
 inline bool image_is_valid(std::span<const unsigned char> bytes) {
   return timestamp_head_offset(bytes) != 0;
@@ -57,18 +58,61 @@ TimestampKey timestamp_key(std::span<const unsigned char> valid_image);
 
 // --- Entry points that end the process on failure. ---
 
+// An open file as the platform knows it: a descriptor, or a Windows handle.
+using InputFile = std::intptr_t;
+
 // Trims the argument's quotes (cutting a closing one in place), checks the
-// name and opens the file for binary reading; gives its file descriptor. On a
-// bad name or a failed open it prints its message unless quiet and exits with
-// 4 or 3.
-int open_vardek_file(char* argument);
+// name and opens the file for binary reading. On a bad name or a failed open
+// it prints its message unless quiet and exits with 4 or 3.
+InputFile open_vardek_file(char* argument);
 
 // Reads the start of the file into `image` and returns only if it is a valid
 // command or response file; otherwise prints its message unless quiet and
 // exits with 4. `argument` is used only in that message.
-void load_vardek_file(FileImage& image, int file, const char* argument);
+void load_vardek_file(FileImage& image, InputFile file, const char* argument);
 
 // Closes a file that open_vardek_file gave.
-void close_vardek_file(int file);
+void close_vardek_file(InputFile file);
+
+// How every check ends the process: the message, whose one conversion is %s
+// for `path`, unless quiet, then the exit status `code`.
+[[noreturn]] void fail(ResultCode code, const char* format, const char* path);
+
+// --- What differs per platform: platform_posix.cpp, platform_win32.cpp. ---
+
+inline constexpr InputFile NO_FILE = -1;
+
+// Opens `path` for binary reading without keeping others from reading,
+// writing or deleting it; NO_FILE if that fails or `path` is a directory.
+InputFile open_for_reading(const char* path);
+
+// Reads until `capacity` bytes are in, the file ends or a read fails; gives
+// the number of bytes read.
+std::size_t read_up_to(InputFile file, unsigned char* buffer,
+                       std::size_t capacity);
+
+// Writes `format` with `path` for its %s to standard output.
+void print_message(const char* format, const char* path);
+
+// Windows: the process's UTF-16 arguments as UTF-8, converted once into
+// static storage.
+char** utf8_arguments(int argc, wchar_t** argv);
+
+// --- Text and paths for Windows, pure so that every platform tests them.
+// A wchar_t holds one UTF-16 code unit. A lone surrogate, which a Windows
+// file name may hold, is carried through as its own three-byte sequence, so
+// that a name converts back to exactly the units it came from. Each gives
+// the units written, terminator included, or 0 when `capacity` is too small.
+
+std::size_t utf16_to_utf8(std::wstring_view text, char* out,
+                          std::size_t capacity);
+std::size_t utf8_to_utf16(std::string_view text, wchar_t* out,
+                          std::size_t capacity);
+
+// A full path (drive or UNC) in the form that lifts Windows' 260-character
+// limit: C:\x becomes \\?\C:\x, \\server\share becomes \\?\UNC\server\share.
+// A path already in a \\?\ or \\.\ form is given as it is.
+std::size_t extended_length_path(std::wstring_view full_path, wchar_t* out,
+                                 std::size_t capacity);
 
 #endif

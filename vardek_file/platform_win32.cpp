@@ -1,0 +1,129 @@
+// Opening, reading, printing and the command line on Windows. The tool
+// works on UTF-8 throughout; only here does it meet Windows' UTF-16, so
+// that any path a user can type names the file it names, whatever the
+// code page.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "vardek_file.h"
+
+namespace {
+
+// The longest command line, and the longest path, that Windows holds, in
+// UTF-16 units with the terminator.
+constexpr std::size_t WINDOWS_TEXT_UNITS = 32768;
+
+// One path in UTF-16 as typed, as a full path, and in the long form.
+wchar_t typed_path[WINDOWS_TEXT_UNITS];
+wchar_t full_path[WINDOWS_TEXT_UNITS];
+wchar_t long_path[WINDOWS_TEXT_UNITS + 8];
+
+// A message as the console shows it: the path and some fifty characters.
+wchar_t console_text[WINDOWS_TEXT_UNITS + 256];
+
+}  // namespace
+
+char** utf8_arguments(int argc, wchar_t** argv) {
+  // Each UTF-16 unit becomes at most three bytes, and every argument but an
+  // empty one takes at least one unit of the command line.
+  static char text[4 * WINDOWS_TEXT_UNITS];
+  static char* arguments[WINDOWS_TEXT_UNITS];
+  std::size_t used = 0;
+  // No command line that Windows makes fills these; if one ever did, the
+  // tool would stop rather than judge what it could not read.
+  if (argc < 0 || static_cast<std::size_t>(argc) >= WINDOWS_TEXT_UNITS)
+    std::exit(RC_OTHER_PROBLEM);
+  for (int i = 0; i < argc; ++i) {
+    const std::size_t written =
+        utf16_to_utf8(argv[i], text + used, sizeof text - used);
+    if (written == 0) std::exit(RC_OTHER_PROBLEM);
+    arguments[i] = text + used;
+    used += written;
+  }
+  arguments[argc] = nullptr;
+  return arguments;
+}
+
+InputFile open_for_reading(const char* path) {
+  if (utf8_to_utf16(path, typed_path, WINDOWS_TEXT_UNITS) == 0) return NO_FILE;
+  // Below 260 characters the path goes to the system as typed. A longer one
+  // opens only in the long form, which takes the path literally, so it is
+  // made from the full path that the system itself resolves.
+  const wchar_t* name = typed_path;
+  const DWORD full =
+      GetFullPathNameW(typed_path, WINDOWS_TEXT_UNITS, full_path, nullptr);
+  if (full >= WINDOWS_TEXT_UNITS) return NO_FILE;
+  if (full >= MAX_PATH) {
+    if (extended_length_path({full_path, full}, long_path,
+                             sizeof long_path / sizeof *long_path) == 0)
+      return NO_FILE;
+    name = long_path;
+  }
+  // Others may read, write, rename and delete the file while it is read:
+  // a spool folder's mover must never find it held.
+  const HANDLE file =
+      CreateFileW(name, GENERIC_READ,
+                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return NO_FILE;
+  // Without backup semantics a directory does not open; should a system let
+  // one through, it is refused here all the same.
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (GetFileInformationByHandle(file, &info) &&
+      (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    CloseHandle(file);
+    return NO_FILE;
+  }
+  return reinterpret_cast<InputFile>(file);
+}
+
+std::size_t read_up_to(InputFile file, unsigned char* buffer,
+                       std::size_t capacity) {
+  std::size_t length = 0;
+  while (length < capacity) {
+    DWORD got = 0;
+    if (!ReadFile(reinterpret_cast<HANDLE>(file), buffer + length,
+                  static_cast<DWORD>(capacity - length), &got, nullptr) ||
+        got == 0)
+      break;
+    length += got;
+  }
+  return length;
+}
+
+void close_vardek_file(InputFile file) {
+  CloseHandle(reinterpret_cast<HANDLE>(file));
+}
+
+void print_message(const char* format, const char* path) {
+  // A pipe or a file gets the UTF-8 bytes; a console is written in UTF-16,
+  // so that it shows the path as typed whatever its code page.
+  const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+  DWORD mode = 0;
+  if (out == nullptr || out == INVALID_HANDLE_VALUE ||
+      !GetConsoleMode(out, &mode)) {
+    static_cast<void>(std::printf(format, path));
+    return;
+  }
+  // Every message has one %s and ends in a newline, written as CR LF.
+  const char* conversion = std::strstr(format, "%s");
+  const std::string_view before(format,
+                                static_cast<std::size_t>(conversion - format));
+  const std::string_view after(conversion + 2, std::strlen(conversion + 2) - 1);
+  std::size_t size = 0;
+  for (const std::string_view piece :
+       {before, std::string_view(path), after, std::string_view("\r\n")}) {
+    const std::size_t written =
+        utf8_to_utf16(piece, console_text + size,
+                      sizeof console_text / sizeof *console_text - size);
+    if (written == 0) break;  // longer than any path: shown cut short
+    size += written - 1;
+  }
+  DWORD shown = 0;
+  static_cast<void>(std::fflush(stdout));
+  static_cast<void>(WriteConsoleW(out, console_text, static_cast<DWORD>(size),
+                                  &shown, nullptr));
+}
