@@ -29,9 +29,9 @@ void write_files(const ScratchDir& dir) {
   dir.write("in/99999A.fail", patched(smallest, 0, {'!'}));
   dir.write("in/00000A.ok", {});
   dir.write("in/32323A.ok", smallest.substr(1));
-  const Bytes full = vardek_bytes({.stamp = T0_80, .middle = IMAGE_CAPACITY - 33});
+  const Bytes full = vardek_bytes({.stamp = T0_80, .middle = READ_LIMIT - 33});
   dir.write("in/20000A.ok", full);
-  dir.write("in/20001A.ok", vardek_bytes({.stamp = T0_80, .middle = IMAGE_CAPACITY - 32}));
+  dir.write("in/20001A.ok", vardek_bytes({.stamp = T0_80, .middle = READ_LIMIT - 32}));
   dir.write("in/20002A.ok", full + Bytes(4096, 0x00));
   std::filesystem::create_directories(dir.path() / "in/77777A.ok");
 }
@@ -67,6 +67,7 @@ const Row ROWS[] = {
   {{"-q", "in/99999A.fail"},             "", 4, "quiet content failure"},
   {{"-q", "in/88888A.ok"},               "", 3, "quiet open failure"},
   {{"-q", "in/12345A678.cmd"},           "", 4, "quiet name failure"},
+  {{"-qin", "123456.ok"},                "", 4, "no directory: nothing before the path is read"},
   // Quotes left by a shell.
   {{"\"in/12345A678.ok\""},              "0\n", 0, "quoted at both ends"},
   {{"in/12345A678.ok\""},                "0\n", 0, "closing quote alone"},

@@ -23,7 +23,7 @@ std::string every_odd_byte() {
   return s;
 }
 
-// A file whose first IMAGE_CAPACITY bytes are `head`, then holes up to `size`.
+// A file whose first bytes are `head`, then holes up to `size`.
 void write_sparse(const ScratchDir& dir, const std::string& path, const Bytes& head,
                   std::uintmax_t size) {
   dir.write(path, head);
@@ -41,8 +41,9 @@ TEST(HostileInput, Table) {
   fs::create_symlink("20002A.ok", "in/20002A.ok");
   fs::create_symlink("nowhere/at/all", "in/20003A.ok");
   ASSERT_EQ(mkfifo("in/20004A.ok", 0600), 0);
+  ASSERT_EQ(mkfifo("in/20005A.ok", 0600), 0);
   dir.write("plain", {});
-  write_sparse(dir, "out/30000A.cmd", vardek_bytes({.middle = IMAGE_CAPACITY - 33}), GIB);
+  write_sparse(dir, "out/30000A.cmd", vardek_bytes({.middle = READ_LIMIT - 33}), GIB);
   write_sparse(dir, "out/30001A.cmd", {}, GIB);
 
   const std::string long_name(100000, 'a');
@@ -51,6 +52,14 @@ TEST(HostileInput, Table) {
   const std::string odd_dirs = odd + "/in/12345A.ok";
   std::vector<std::string> many = {"in/12345A.ok", "out/30000A.cmd"};
   for (int i = 0; i < 500; ++i) many.push_back(i % 2 ? "-x" : odd);
+  const std::vector<std::string> stdin_closed = {"sh", "-c", "exec \"$@\" <&-", "sh"};
+  // The writer holds the FIFO before the tool starts, and sends the file in
+  // two parts with a pause between them.
+  const std::vector<std::string> slow_writer = {
+      "sh", "-c",
+      "exec 3<>in/20005A.ok; { head -c 10 in/12345A.ok; sleep 0.3;"
+      " tail -c +11 in/12345A.ok; } >&3 & exec \"$@\" 3>&-",
+      "sh"};
 
   // clang-format off
   const Row rows[] = {
@@ -64,6 +73,8 @@ TEST(HostileInput, Table) {
     {{"in/20002A.ok"},     no_open("in/20002A.ok"), 3, "link to itself"},
     {{"in/20003A.ok"},     no_open("in/20003A.ok"), 3, "dangling link"},
     {{"in/20004A.ok"},     not_valid("in/20004A.ok"), 4, "FIFO without a writer: no wait"},
+    {{"in/20005A.ok"},     "0\n", 0, "FIFO with a slow writer: waits for all of it", slow_writer},
+    {{"in/12345A.ok"},     "0\n", 0, "standard input closed: the file gets descriptor 0", stdin_closed},
     {{"plain/in/12345A.ok"}, no_open("plain/in/12345A.ok"), 3, "path through a file"},
     {{"out/30000A.cmd"},   "0\n", 0, "1 GiB sparse, valid first 200000 bytes"},
     {{"out/30001A.cmd"},   not_valid("out/30001A.cmd"), 4, "1 GiB of holes"},

@@ -17,7 +17,8 @@ struct ImageCase {
 std::vector<ImageCase> image_cases() {
   const Bytes smallest = vardek_bytes();
   const Bytes long_form = vardek_bytes({.long_id = true});
-  const Bytes at_capacity = vardek_bytes({.middle = IMAGE_CAPACITY - 33});
+  const Bytes at_capacity = vardek_bytes({.middle = READ_LIMIT - 33});
+  const Bytes end_record = {0x04, 0x03, 0x00, 'E', 'O', 'F'};
   // clang-format off
   return {
     {smallest,                                        18, "33 bytes, short form"},
@@ -25,6 +26,8 @@ std::vector<ImageCase> image_cases() {
     {smallest.substr(1),                               0, "first byte missing"},
     {{},                                               0, "empty"},
     {Bytes(32, 0x23),                                  0, "32 bytes of anything"},
+    {smallest.substr(0, 21) + end_record,              0, "27 bytes holding every pattern"},
+    {smallest.substr(0, 26) + end_record,              0, "32 bytes holding every pattern"},
     {long_form,                                       21, "long form, head at 21"},
     {vardek_bytes({.long_id = true, .head_at = 18}),  18, "long form, head at 18"},
     {vardek_bytes({.head_at = 21}),                   21, "short form, head at 21"},
@@ -42,8 +45,7 @@ std::vector<ImageCase> image_cases() {
     {patched(smallest, 28, {0x05}),                    0, "end record length"},
     {smallest + Bytes{0x00},                           0, "a byte after EOF"},
     {at_capacity,                                     18, "exactly the capacity"},
-    {at_capacity + Bytes{0x04, 0x03, 0x00, 'E', 'O', 'F'},
-                                                      18, "end record past the capacity still counts here"},
+    {at_capacity + end_record,                        18, "end record past the capacity still counts here"},
   };
   // clang-format on
 }

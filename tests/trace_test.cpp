@@ -1,6 +1,6 @@
 // Watches the system calls of real runs: the tool opens nothing for writing,
 // writes only to standard output, changes no file, and reads at most
-// IMAGE_CAPACITY bytes (plus one C-library buffer) from each file.
+// 200000 bytes (plus one C-library buffer) from each file.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -16,7 +16,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::uintmax_t READ_ALLOWANCE = IMAGE_CAPACITY + 4096;
+constexpr std::uintmax_t READ_ALLOWANCE = READ_LIMIT + 4096;
 
 // System calls that would change a file or its metadata.
 const std::set<std::string> CHANGING = {
@@ -85,7 +85,7 @@ TEST(Trace, ReadsLittleAndWritesNothing) {
   dir.write("in/12345A.ok", vardek_bytes());
   dir.write("out/12345A.cmd", vardek_bytes({.long_id = true}));
   for (const char* path : {"in/22222A.ok", "out/22222A.cmd"}) {
-    dir.write(path, vardek_bytes({.middle = IMAGE_CAPACITY - 33}));
+    dir.write(path, vardek_bytes({.middle = READ_LIMIT - 33}));
     fs::resize_file(path, std::uintmax_t{1} << 30);
   }
   fs::create_symlink("/dev/zero", "in/33333A.ok");
