@@ -1,4 +1,4 @@
-# Toolchain of the shipped binary: g++ against musl, linked statically.
+# Toolchain of the shipped binary: g++ against musl, linked as a static PIE.
 #
 # A call of the tool is almost all process start-up. glibc's static start-up
 # runs dozens of CPUID instructions (CPU features, cache sizes), and on a
@@ -21,6 +21,21 @@ foreach(dir /usr/lib/x86_64-linux-musl /usr/lib/musl /usr/local/musl/lib /usr/li
 endforeach()
 
 if(TARNWICK_MUSL_SPECS)
+  # musl's specs know only the non-PIE start file and leave -static-pie out
+  # of the link: a copy of them adds both, so that the binary can be loaded
+  # at a random address.
+  file(READ "${TARNWICK_MUSL_SPECS}" specs)
+  string(REGEX REPLACE "%{!shared: ([^ }]*)/Scrt1\\.o}"
+         "%{static-pie:\\1/rcrt1.o;!shared:\\1/Scrt1.o}" specs "${specs}")
+  string(REPLACE "%{static:-static}"
+         "%{static:-static} %{static-pie:-static -pie --no-dynamic-linker -z text}"
+         specs "${specs}")
+  if(NOT specs MATCHES "rcrt1" OR NOT specs MATCHES "no-dynamic-linker")
+    message(FATAL_ERROR "${TARNWICK_MUSL_SPECS} is not laid out as expected")
+  endif()
+  set(TARNWICK_MUSL_SPECS "${CMAKE_BINARY_DIR}/musl-static-pie.specs")
+  file(WRITE "${TARNWICK_MUSL_SPECS}" "${specs}")
+
   # The specs drop the system include directories, the C++ ones among them:
   # ask g++ where its own are and put them back.
   execute_process(COMMAND ${CMAKE_CXX_COMPILER} -x c++ -E -v /dev/null
