@@ -33,6 +33,10 @@ if(TARNWICK_MUSL_SPECS)
   if(NOT specs MATCHES "rcrt1" OR NOT specs MATCHES "no-dynamic-linker")
     message(FATAL_ERROR "${TARNWICK_MUSL_SPECS} is not laid out as expected")
   endif()
+  # The package that carries musl's libc.a is named in the Debian package.
+  if(specs MATCHES "\\*link_libgcc:\n-L([^ \n]+)")
+    set(TARNWICK_LIBC_ARCHIVE "${CMAKE_MATCH_1}/libc.a" CACHE INTERNAL "")
+  endif()
   set(TARNWICK_MUSL_SPECS "${CMAKE_BINARY_DIR}/musl-static-pie.specs")
   file(WRITE "${TARNWICK_MUSL_SPECS}" "${specs}")
 

@@ -1,0 +1,40 @@
+# Gathers every package this machine can make into dist/, with a
+# SHA256SUMS that `sha256sum -c` checks: the Debian package built before
+# this runs, the RPM, the Windows ZIP where MinGW-w64 is installed.
+#   cmake -DSOURCE=dir -DBUILD=dir -DCPACK=cpack -DDEB=file.deb
+#         -DVERSION=x.y.z -P dist.cmake
+set(packages ${DEB})
+
+find_program(rpmbuild rpmbuild)
+if(rpmbuild)
+  execute_process(COMMAND ${CPACK} -G RPM WORKING_DIRECTORY ${BUILD}
+                  OUTPUT_QUIET COMMAND_ERROR_IS_FATAL ANY)
+  execute_process(COMMAND uname -m OUTPUT_VARIABLE machine
+                  OUTPUT_STRIP_TRAILING_WHITESPACE)
+  list(APPEND packages ${BUILD}/tarnwick-${VERSION}-1.${machine}.rpm)
+else()
+  message(STATUS "dist: rpmbuild is not installed (Debian: rpm): no RPM")
+endif()
+
+find_program(mingw x86_64-w64-mingw32-g++)
+if(mingw)
+  execute_process(COMMAND ${CMAKE_COMMAND} --workflow --preset windows
+                  WORKING_DIRECTORY ${SOURCE} OUTPUT_QUIET COMMAND_ERROR_IS_FATAL ANY)
+  list(APPEND packages ${SOURCE}/build/windows/tarnwick-${VERSION}-win64.zip)
+else()
+  message(STATUS "dist: MinGW-w64 is not installed (Debian: g++-mingw-w64-x86-64): no Windows ZIP")
+endif()
+
+set(dist ${SOURCE}/dist)
+file(REMOVE_RECURSE ${dist})
+file(MAKE_DIRECTORY ${dist})
+set(sums "")
+foreach(package IN LISTS packages)
+  get_filename_component(name ${package} NAME)
+  file(COPY_FILE ${package} ${dist}/${name})
+  file(SHA256 ${package} hash)
+  string(APPEND sums "${hash}  ${name}\n")
+  file(SIZE ${package} bytes)
+  message(STATUS "dist/${name}: ${bytes} bytes")
+endforeach()
+file(WRITE ${dist}/SHA256SUMS "${sums}")

@@ -1,0 +1,151 @@
+# How the tool is installed and packaged: `cmake --install`; on Linux a
+# Debian package made with dpkg-deb (target deb) and an RPM made by CPack;
+# on Windows a ZIP made by CPack; and every package this machine can make
+# in dist/ (target dist).
+
+include(GNUInstallDirs)
+
+# Archives record times: those of the last commit, or SOURCE_DATE_EPOCH
+# when it is set, so that two builds of one commit give the same bytes.
+if(DEFINED ENV{SOURCE_DATE_EPOCH})
+  set(TARNWICK_SOURCE_DATE_EPOCH "$ENV{SOURCE_DATE_EPOCH}")
+else()
+  execute_process(COMMAND git log -1 --format=%ct
+                  WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
+                  OUTPUT_VARIABLE TARNWICK_SOURCE_DATE_EPOCH
+                  OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+  if(NOT TARNWICK_SOURCE_DATE_EPOCH MATCHES "^[0-9]+$")  # not a git checkout
+    file(TIMESTAMP ${PROJECT_SOURCE_DIR}/CMakeLists.txt TARNWICK_SOURCE_DATE_EPOCH "%s" UTC)
+  endif()
+endif()
+
+set(CPACK_PACKAGE_NAME tarnwick)
+set(CPACK_PACKAGE_VENDOR "the tarnwick authors")
+set(CPACK_PACKAGE_CONTACT "tarnwick maintainers <maintainers@users.noreply.c-seed-a8a8bace.example>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
+file(READ packaging/description CPACK_PACKAGE_DESCRIPTION)
+set(CPACK_STRIP_FILES ON)
+file(WRITE ${PROJECT_BINARY_DIR}/cpack-time.cmake
+     "if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})\n"
+     "  set(ENV{SOURCE_DATE_EPOCH} ${TARNWICK_SOURCE_DATE_EPOCH})\n"
+     "endif()\n")
+set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_BINARY_DIR}/cpack-time.cmake)
+
+if(WIN32)
+  # The ZIP holds one folder: the program, its licence, the README and the
+  # manual page as HTML.
+  install(FILES LICENSE README.md DESTINATION .)
+  find_program(TARNWICK_MANDOC mandoc)
+  if(TARNWICK_MANDOC)
+    add_custom_command(OUTPUT tarnwick.html
+      COMMAND ${TARNWICK_MANDOC} -T html ${PROJECT_SOURCE_DIR}/man/tarnwick.1 > tarnwick.html
+      DEPENDS man/tarnwick.1 VERBATIM)
+    add_custom_target(manual_html ALL DEPENDS tarnwick.html)
+    install(FILES ${PROJECT_BINARY_DIR}/tarnwick.html DESTINATION .)
+  else()
+    message(WARNING "mandoc is not installed (Debian: mandoc): the Windows "
+                    "package will have no manual page.")
+  endif()
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_PACKAGE_FILE_NAME tarnwick-${PROJECT_VERSION}-win64)
+  include(CPack)
+  return()
+endif()
+
+# ---- Linux ----
+
+# The manual page and the changelog compressed as Debian wants them: no
+# name and no time in the gzip header.
+find_program(TARNWICK_GZIP gzip REQUIRED)
+add_custom_command(OUTPUT tarnwick.1.gz
+  COMMAND ${TARNWICK_GZIP} -9n -c ${PROJECT_SOURCE_DIR}/man/tarnwick.1 > tarnwick.1.gz
+  DEPENDS man/tarnwick.1 VERBATIM)
+add_custom_command(OUTPUT changelog.gz
+  COMMAND ${TARNWICK_GZIP} -9n -c ${PROJECT_SOURCE_DIR}/packaging/changelog > changelog.gz
+  DEPENDS packaging/changelog VERBATIM)
+add_custom_target(compressed_docs ALL DEPENDS tarnwick.1.gz changelog.gz)
+
+# The C library inside a static binary: the Debian package names it in
+# Static-Built-Using, and the copyright file carries its notice.
+set(TARNWICK_STATIC_BUILT_USING "")
+set(TARNWICK_LIBC_NOTICE "")
+if(TARNWICK_STATIC)
+  if(NOT TARNWICK_LIBC_ARCHIVE)
+    execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libc.a
+                    OUTPUT_VARIABLE TARNWICK_LIBC_ARCHIVE OUTPUT_STRIP_TRAILING_WHITESPACE)
+  endif()
+  file(REAL_PATH "${TARNWICK_LIBC_ARCHIVE}" TARNWICK_LIBC_ARCHIVE)
+  execute_process(COMMAND dpkg-query -S ${TARNWICK_LIBC_ARCHIVE}
+                  OUTPUT_VARIABLE owner ERROR_QUIET RESULT_VARIABLE unknown)
+  if(NOT unknown)
+    string(REGEX REPLACE ": /.*" "" libc_package "${owner}")
+    execute_process(COMMAND dpkg-query -W "-f=\${source:Package} (= \${source:Version})"
+                            ${libc_package}
+                    OUTPUT_VARIABLE TARNWICK_STATIC_BUILT_USING)
+    string(REGEX REPLACE ":.*" "" libc_package "${libc_package}")
+    set(libc_copyright /usr/share/doc/${libc_package}/copyright)
+    set(holders "")
+    if(TARNWICK_STATIC_BUILT_USING MATCHES "^musl " AND EXISTS ${libc_copyright})
+      file(READ ${libc_copyright} text)
+      string(REGEX MATCH "\nFiles: \\*\nCopyright:[^\n]*(\n [^\n]*)*" holders "\n${text}")
+      string(REGEX REPLACE "^\nFiles: \\*\n" "" holders "${holders}")
+    endif()
+    if(holders)
+      set(TARNWICK_LIBC_NOTICE "\nFiles: musl/*\n${holders}\nLicense: MIT\nComment: The tarnwick program is linked statically with musl, the C\n library: ${TARNWICK_STATIC_BUILT_USING}.\n")
+    else()
+      set(TARNWICK_LIBC_NOTICE "\nFiles: libc/*\nCopyright: the authors of ${TARNWICK_STATIC_BUILT_USING}\nLicense: C-library\n The tarnwick program is linked statically with this C library; its\n copyright and licence are in ${libc_copyright}.\n")
+    endif()
+  endif()
+endif()
+configure_file(packaging/copyright.in copyright @ONLY)
+
+install(FILES ${PROJECT_BINARY_DIR}/tarnwick.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${PROJECT_BINARY_DIR}/copyright ${PROJECT_BINARY_DIR}/changelog.gz
+        DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
+# The Debian package.
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+  set(TARNWICK_DEB_ARCH amd64)
+elseif(CMAKE_SYSTEM_PROCESSOR STREQUAL "aarch64")
+  set(TARNWICK_DEB_ARCH arm64)
+else()
+  set(TARNWICK_DEB_ARCH ${CMAKE_SYSTEM_PROCESSOR})
+endif()
+set(TARNWICK_DEB ${PROJECT_BINARY_DIR}/tarnwick_${PROJECT_VERSION}_${TARNWICK_DEB_ARCH}.deb)
+add_custom_target(deb
+  COMMAND ${CMAKE_COMMAND} -DBUILD=${PROJECT_BINARY_DIR} -DOUTPUT=${TARNWICK_DEB}
+          -DARCH=${TARNWICK_DEB_ARCH} -DVERSION=${PROJECT_VERSION}
+          -DSUMMARY=${PROJECT_DESCRIPTION}
+          -DDESCRIPTION_FILE=${PROJECT_SOURCE_DIR}/packaging/description
+          -DMAINTAINER=${CPACK_PACKAGE_CONTACT}
+          -DSTATIC_BUILT_USING=${TARNWICK_STATIC_BUILT_USING}
+          -DOVERRIDES=${PROJECT_SOURCE_DIR}/packaging/lintian-overrides
+          -DEPOCH=${TARNWICK_SOURCE_DATE_EPOCH}
+          -P ${PROJECT_SOURCE_DIR}/packaging/deb.cmake
+  DEPENDS tarnwick compressed_docs VERBATIM)
+
+# The RPM.
+set(CPACK_GENERATOR RPM)
+set(CPACK_RPM_FILE_NAME RPM-DEFAULT)
+set(CPACK_RPM_PACKAGE_RELEASE 1)
+set(CPACK_RPM_PACKAGE_LICENSE MIT)
+set(CPACK_RPM_PACKAGE_GROUP "Applications/File")
+set(CPACK_RPM_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
+set(CPACK_RPM_EXCLUDE_FROM_AUTO_FILELIST_ADDITION /usr/share/man /usr/share/man/man1)
+set(CPACK_RPM_DEFAULT_DIR_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+# The build host and time are the same for every build of one commit.
+set(CPACK_RPM_SPEC_MORE_DEFINE "%define packager ${CPACK_PACKAGE_CONTACT}
+%define _buildhost reproducible
+%define use_source_date_epoch_as_buildtime 1
+%define clamp_mtime_to_source_date_epoch 1")
+include(CPack)
+
+# Every package this machine can make, in dist/.
+if(NOT CMAKE_CROSSCOMPILING)
+  add_custom_target(dist
+    COMMAND ${CMAKE_COMMAND} -DSOURCE=${PROJECT_SOURCE_DIR} -DBUILD=${PROJECT_BINARY_DIR}
+            -DCPACK=${CMAKE_CPACK_COMMAND} -DDEB=${TARNWICK_DEB}
+            -DVERSION=${PROJECT_VERSION} -P ${PROJECT_SOURCE_DIR}/packaging/dist.cmake
+    DEPENDS deb VERBATIM)
+endif()
