@@ -5,10 +5,18 @@
 #         -DVERSION=x.y.z -P dist.cmake
 set(packages ${DEB})
 
+function(run)  # a command in the given folder; its output only if it fails
+  list(POP_FRONT ARGN folder)
+  execute_process(COMMAND ${ARGN} WORKING_DIRECTORY ${folder}
+                  OUTPUT_VARIABLE log ERROR_VARIABLE log RESULT_VARIABLE failed)
+  if(failed)
+    message(FATAL_ERROR "${ARGN}:\n${log}")
+  endif()
+endfunction()
+
 find_program(rpmbuild rpmbuild)
 if(rpmbuild)
-  execute_process(COMMAND ${CPACK} -G RPM WORKING_DIRECTORY ${BUILD}
-                  OUTPUT_QUIET COMMAND_ERROR_IS_FATAL ANY)
+  run(${BUILD} ${CPACK} -G RPM)
   execute_process(COMMAND uname -m OUTPUT_VARIABLE machine
                   OUTPUT_STRIP_TRAILING_WHITESPACE)
   list(APPEND packages ${BUILD}/tarnwick-${VERSION}-1.${machine}.rpm)
@@ -18,8 +26,7 @@ endif()
 
 find_program(mingw x86_64-w64-mingw32-g++)
 if(mingw)
-  execute_process(COMMAND ${CMAKE_COMMAND} --workflow --preset windows
-                  WORKING_DIRECTORY ${SOURCE} OUTPUT_QUIET COMMAND_ERROR_IS_FATAL ANY)
+  run(${SOURCE} ${CMAKE_COMMAND} --workflow --preset windows)
   list(APPEND packages ${SOURCE}/build/windows/tarnwick-${VERSION}-win64.zip)
 else()
   message(STATUS "dist: MinGW-w64 is not installed (Debian: g++-mingw-w64-x86-64): no Windows ZIP")
