@@ -1,5 +1,6 @@
 // tarnwick [-q] file1 [file2]: are these valid command or response files,
 // and which of the two is newer by the timestamp stored inside?
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -50,6 +51,11 @@ ResultCode decide_verdict(const TimestampKey& first,
   // Should this fail, standard output keeps the C library's own buffer.
   static_cast<void>(
       std::setvbuf(stdout, output_buffer, _IOFBF, sizeof output_buffer));
+#ifdef SIGPIPE
+  // The exit status is the answer: a reader that has gone away makes the
+  // write fail, and must not end the process with a signal instead.
+  static_cast<void>(std::signal(SIGPIPE, SIG_IGN));
+#endif
 
   // Options come only before the first file, and only the letter after the
   // dash counts: -q, -Q and -quiet are all quiet mode.

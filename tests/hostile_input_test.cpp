@@ -53,6 +53,8 @@ TEST(HostileInput, Table) {
   std::vector<std::string> many = {"in/12345A.ok", "out/30000A.cmd"};
   for (int i = 0; i < 500; ++i) many.push_back(i % 2 ? "-x" : odd);
   const std::vector<std::string> stdin_closed = {"sh", "-c", "exec \"$@\" <&-", "sh"};
+  const std::vector<std::string> reader_gone = {
+      "perl", "-e", "pipe(R, W); close R; open STDOUT, '>&', W; exec @ARGV"};
   // The writer holds the FIFO before the tool starts, and sends the file in
   // two parts with a pause between them.
   const std::vector<std::string> slow_writer = {
@@ -75,6 +77,7 @@ TEST(HostileInput, Table) {
     {{"in/20004A.ok"},     not_valid("in/20004A.ok"), 4, "FIFO without a writer: no wait"},
     {{"in/20005A.ok"},     "0\n", 0, "FIFO with a slow writer: waits for all of it", slow_writer},
     {{"in/12345A.ok"},     "0\n", 0, "standard input closed: the file gets descriptor 0", stdin_closed},
+    {{"in/12345A.ok"},     "", 0, "the reader of standard output has gone: still the verdict's status", reader_gone},
     {{"plain/in/12345A.ok"}, no_open("plain/in/12345A.ok"), 3, "path through a file"},
     {{"out/30000A.cmd"},   "0\n", 0, "1 GiB sparse, valid first 200000 bytes"},
     {{"out/30001A.cmd"},   not_valid("out/30001A.cmd"), 4, "1 GiB of holes"},
