@@ -84,16 +84,24 @@ if(TARNWICK_STATIC)
                     OUTPUT_VARIABLE TARNWICK_STATIC_BUILT_USING)
     string(REGEX REPLACE ":.*" "" libc_package "${libc_package}")
     set(libc_copyright /usr/share/doc/${libc_package}/copyright)
-    set(holders "")
-    if(TARNWICK_STATIC_BUILT_USING MATCHES "^musl " AND EXISTS ${libc_copyright})
+    set(text "")
+    if(EXISTS ${libc_copyright})
       file(READ ${libc_copyright} text)
-      string(REGEX MATCH "\nFiles: \\*\nCopyright:[^\n]*(\n [^\n]*)*" holders "\n${text}")
-      string(REGEX REPLACE "^\nFiles: \\*\n" "" holders "${holders}")
     endif()
-    if(holders)
-      set(TARNWICK_LIBC_NOTICE "\nFiles: musl/*\n${holders}\nLicense: MIT\nComment: The tarnwick program is linked statically with musl, the C\n library: ${TARNWICK_STATIC_BUILT_USING}.\n")
+    set(linked "The tarnwick program is linked statically with")
+    if(TARNWICK_STATIC_BUILT_USING MATCHES "^musl "
+       AND text MATCHES "\nFiles: \\*\n(Copyright:[^\n]*(\n [^\n]*)*)\nLicense: MIT")
+      string(CONCAT TARNWICK_LIBC_NOTICE "\nFiles: musl/*\n${CMAKE_MATCH_1}\nLicense: MIT\n"
+          "Comment: ${linked} musl, the C library:\n ${TARNWICK_STATIC_BUILT_USING}.\n")
+    elseif(text MATCHES "GNU C Library" AND text MATCHES "Copyright \\(C\\) ([^\n]*)")
+      string(CONCAT TARNWICK_LIBC_NOTICE "\nFiles: libc/*\nCopyright: ${CMAKE_MATCH_1}\nLicense: LGPL-2.1+\n"
+          "Comment: ${linked} the GNU C Library:\n ${TARNWICK_STATIC_BUILT_USING}.\n\n"
+          "License: LGPL-2.1+\n On Debian systems, the full text of the GNU Lesser General\n"
+          " Public License version 2.1 is in /usr/share/common-licenses/LGPL-2.1.\n")
     else()
-      set(TARNWICK_LIBC_NOTICE "\nFiles: libc/*\nCopyright: the authors of ${TARNWICK_STATIC_BUILT_USING}\nLicense: C-library\n The tarnwick program is linked statically with this C library; its\n copyright and licence are in ${libc_copyright}.\n")
+      string(CONCAT TARNWICK_LIBC_NOTICE "\nFiles: libc/*\nCopyright: the authors of ${TARNWICK_STATIC_BUILT_USING}\n"
+          "License: C-library\n ${linked} this C library; its copyright\n"
+          " and licence are those of ${TARNWICK_STATIC_BUILT_USING}.\n")
     endif()
   endif()
 endif()
