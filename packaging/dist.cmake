@@ -1,6 +1,7 @@
 # Gathers every package this machine can make into dist/, with a
 # SHA256SUMS that `sha256sum -c` checks: the Debian package built before
-# this runs, the RPM, the Windows ZIP where MinGW-w64 is installed.
+# this runs, the RPM, the Debian package for 64-bit ARM where the aarch64
+# cross compiler is installed, the Windows ZIP where MinGW-w64 is.
 #   cmake -DSOURCE=dir -DBUILD=dir -DCPACK=cpack -DDEB=file.deb
 #         -DVERSION=x.y.z -P dist.cmake
 set(packages ${DEB})
@@ -22,6 +23,15 @@ if(rpmbuild)
   list(APPEND packages ${BUILD}/tarnwick-${VERSION}-1.${machine}.rpm)
 else()
   message(STATUS "dist: rpmbuild is not installed (Debian: rpm): no RPM")
+endif()
+
+find_program(aarch64 aarch64-linux-gnu-g++)
+if(aarch64)
+  run(${SOURCE} ${CMAKE_COMMAND} --preset arm64)
+  run(${SOURCE} ${CMAKE_COMMAND} --build --preset arm64 --target deb)
+  list(APPEND packages ${SOURCE}/build/arm64/tarnwick_${VERSION}_arm64.deb)
+else()
+  message(STATUS "dist: no aarch64 cross compiler (Debian: g++-aarch64-linux-gnu): no arm64 package")
 endif()
 
 find_program(mingw x86_64-w64-mingw32-g++)

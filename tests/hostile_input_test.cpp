@@ -33,7 +33,7 @@ void write_sparse(const ScratchDir& dir, const std::string& path, const Bytes& h
 TEST(HostileInput, Table) {
   // Links, FIFOs, devices, raw bytes in arguments and arguments longer than
   // a Windows command line are Unix matters.
-  if (tool_is_emulated()) GTEST_SKIP() << "not with an emulator";
+  if (tool_is_windows_program()) GTEST_SKIP() << "not for a Windows program";
   const ScratchDir dir;
   dir.write("in/12345A.ok", vardek_bytes());
   fs::create_symlink("/dev/zero", "in/20000A.ok");
@@ -90,7 +90,7 @@ TEST(HostileInput, Table) {
 // A file that cannot be read for lack of permission. Root reads anything, so
 // as root the tool runs as nobody.
 TEST(HostileInput, UnreadableFile) {
-  if (tool_is_emulated()) GTEST_SKIP() << "not with an emulator";
+  if (tool_is_windows_program()) GTEST_SKIP() << "not for a Windows program";
   const ScratchDir dir;
   fs::permissions(dir.path(), fs::perms::owner_all | fs::perms::group_read |
                                   fs::perms::group_exec | fs::perms::others_read |

@@ -31,7 +31,7 @@ const std::set<std::string> READING = {"read", "pread64", "readv", "preadv", "pr
 
 bool strace_works() {
   static const bool works = [] {
-    return !tool_is_emulated() && std::system("strace -o /dev/null true >/dev/null 2>&1") == 0;
+    return std::system("strace -o /dev/null true >/dev/null 2>&1") == 0;
   }();
   return works;
 }
@@ -80,6 +80,8 @@ std::vector<std::string> faults_of_run(const std::vector<std::string>& files) {
 }
 
 TEST(Trace, ReadsLittleAndWritesNothing) {
+  if (tool_is_emulated())
+    GTEST_SKIP() << "the tool runs under an emulator: strace would trace the emulator";
   if (!strace_works()) GTEST_SKIP() << "strace is missing or cannot trace here";
   const ScratchDir dir;
   dir.write("in/12345A.ok", vardek_bytes());
