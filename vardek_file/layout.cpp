@@ -85,9 +85,8 @@ void load_vardek_file(FileImage& image, InputFile file, const char* argument) {
   // One request for IMAGE_CAPACITY bytes: a longer file is judged on its
   // first IMAGE_CAPACITY bytes, and a read error is just a short image.
   image.length = read_up_to(file, image.bytes, IMAGE_CAPACITY);
-  if (!image_is_valid({image.bytes, image.length}))
-    fail(RC_NOT_VALID,
-         "tarnwick: File '%s' is not a valid Vardek command or response "
-         "file\n",
-         argument);
+  if (image_is_valid({image.bytes, image.length})) return;
+  fail(RC_NOT_VALID,
+       "tarnwick: File '%s' is not a valid Vardek command or response file\n",
+       argument);
 }
