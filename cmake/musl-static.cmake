@@ -45,14 +45,15 @@ if(TARNWICK_MUSL_SPECS)
   execute_process(COMMAND ${CMAKE_CXX_COMPILER} -x c++ -E -v /dev/null
                   OUTPUT_QUIET ERROR_VARIABLE search RESULT_VARIABLE failed)
   string(REGEX MATCHALL "\n [^\n]*/c\\+\\+/[^\n]*" cxx_dirs "${search}")
-  set(flags "-specs=${TARNWICK_MUSL_SPECS}")
+  # Only the tool's own targets take these (the tarnwick_libc target): the
+  # compiler's checks and any program on the C++ runtime stay on glibc.
+  set(TARNWICK_MUSL_FLAGS "-specs=${TARNWICK_MUSL_SPECS}")
   foreach(dir IN LISTS cxx_dirs)
     string(STRIP "${dir}" dir)
-    string(APPEND flags " -isystem ${dir}")
+    list(APPEND TARNWICK_MUSL_FLAGS "SHELL:-isystem ${dir}")
   endforeach()
-  string(APPEND flags " -include ${CMAKE_CURRENT_LIST_DIR}/musl-compat.h")
-  # CMake hands these to the link step too, which needs the specs as well.
-  set(CMAKE_CXX_FLAGS_INIT "${flags}")
+  list(APPEND TARNWICK_MUSL_FLAGS "SHELL:-include ${CMAKE_CURRENT_LIST_DIR}/musl-compat.h")
+  set(TARNWICK_MUSL_LINK_FLAGS "-specs=${TARNWICK_MUSL_SPECS}")
   set(TARNWICK_LIBC musl CACHE INTERNAL "C library the tool is built against")
 else()
   get_property(in_try_compile GLOBAL PROPERTY IN_TRY_COMPILE)

@@ -35,6 +35,34 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                      at(data, size, size - 6, "\x04\x03\x00" "EOF", 6);
   require(image_is_valid(image) == valid);
   require((head != 0) == valid);
+
+  // The first test to fail, in the order they are made, and where it looks.
+  ContentTest test = ContentTest::passed;
+  std::size_t offset = 0;
+  if (size < 33) {
+    test = ContentTest::length;
+    offset = size;
+  } else if (data[0] != 0x23) {
+    test = ContentTest::marker;
+  } else if (!short_id && !long_id) {
+    test = ContentTest::identification;
+    offset = 3;
+  } else if (!head18 && !head21) {
+    test = ContentTest::timestamp_head;
+    offset = short_id ? 18 : 21;
+  } else if (!valid) {
+    test = ContentTest::end_record;
+    offset = size - 6;
+  }
+  const ContentCheck whole = check_content(parts_of(image));
+  require(whole.failed == test && whole.offset == offset);
+  // Only the first 30 and the last six bytes count.
+  if (size >= 33) {
+    const ContentCheck parts =
+        check_content({image.first(30), image.last(6), size});
+    require(parts.failed == whole.failed && parts.offset == whole.offset &&
+            parts.head == whole.head && parts.long_id == whole.long_id);
+  }
   if (!valid) return 0;
 
   // The head is taken from the identification form's own place first.

@@ -38,10 +38,45 @@ NameKind expected_kind(std::string_view path) {
   return NameKind::rejected;
 }
 
+// Which part of the rule fails first: the directory, then the stem (five
+// digits and a letter or digit, then three digits or none, and no digit
+// right after), then the extension.
+NameRule expected_rule(std::string_view path) {
+  const std::size_t cut = path.find_last_of("/\\");
+  if (cut == std::string_view::npos) return NameRule::directory;
+  const std::string_view dir = path.substr(0, cut);
+  const bool response = dir.ends_with("in");
+  if (!response && !dir.ends_with("out")) return NameRule::directory;
+  const std::string_view base = path.substr(cut + 1);
+  const auto digits = [&](std::size_t from, std::size_t to) {
+    for (std::size_t i = from; i < to; ++i)
+      if (i >= base.size() || !digit(base[i])) return false;
+    return true;
+  };
+  const bool six = digits(0, 5) && base.size() > 5 && alnum(base[5]);
+  const bool nine = six && digits(6, 9);
+  const bool stem_ok = six && (!digits(6, 7) || (nine && !digits(9, 10)));
+  if (!stem_ok) return NameRule::stem;
+  const std::string_view extension = base.substr(nine ? 9 : 6);
+  const bool fits = response ? extension == ".ok" || extension == ".fail"
+                             : extension == ".cmd";
+  return fits ? NameRule::passed : NameRule::extension;
+}
+
+void require(bool property) {
+  if (!property) std::abort();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view path(reinterpret_cast<const char*>(data), size);
-  if (name_kind(path) != expected_kind(path)) std::abort();
+  const NameCheck check = check_name(path);
+  require(check.kind == expected_kind(path));
+  require(check.failed == expected_rule(path));
+  // The base name follows the last separator; the stem lies inside it.
+  const std::size_t cut = path.find_last_of("/\\");
+  require(check.base == (cut == std::string_view::npos ? 0 : cut + 1));
+  require(check.base + check.stem <= path.size() && check.stem <= 10);
   return 0;
 }

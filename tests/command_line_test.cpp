@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "command_line_table.h"
 #include "messages.h"
 #include "run_tool.h"
 #include "vardek_bytes.h"
@@ -15,8 +16,10 @@ constexpr TimestampKey T0_80 = {0x20, 0x26, 0x12, 0x80, 0x18, 0x30};
 constexpr TimestampKey T0_7F = {0x20, 0x26, 0x12, 0x7F, 0x18, 0x30};
 constexpr TimestampKey T0_TAIL1 = {0x20, 0x26, 0x12, 0x08, 0x18, 0x31};
 
+}  // namespace
+
 // The files every row can name.
-void write_files(const ScratchDir& dir) {
+void write_command_line_files(const ScratchDir& dir) {
   const Bytes smallest = vardek_bytes({.stamp = T0});
   dir.write("in/12345A678.ok", smallest);                                   // 33 bytes
   dir.write("out/12345A678.cmd", vardek_bytes({.long_id = true, .stamp = T0}));
@@ -35,6 +38,8 @@ void write_files(const ScratchDir& dir) {
   dir.write("in/20002A.ok", full + Bytes(4096, 0x00));
   std::filesystem::create_directories(dir.path() / "in/77777A.ok");
 }
+
+namespace {
 
 // clang-format off
 const Row ROWS[] = {
@@ -102,8 +107,10 @@ const Row ROWS[] = {
 
 TEST(CommandLine, Table) {
   const ScratchDir dir;
-  write_files(dir);
+  write_command_line_files(dir);
   expect_rows(ROWS);
 }
 
 }  // namespace
+
+std::span<const Row> command_line_rows() { return ROWS; }

@@ -94,3 +94,56 @@ TEST(TimestampKey, InvalidImageHasNone) {
 }
 
 }  // namespace
+
+namespace {
+
+// The first test that failed, and where it looked.
+struct FailureCase {
+  Bytes bytes;
+  ContentTest failed;
+  std::size_t offset;
+  const char* why;
+};
+
+TEST(ContentCheck, SaysWhichTestFailedFirst) {
+  const Bytes smallest = vardek_bytes();
+  const Bytes long_form = vardek_bytes({.long_id = true});
+  // clang-format off
+  const FailureCase cases[] = {
+    {smallest,                                  ContentTest::passed,          0, "valid"},
+    {{},                                        ContentTest::length,          0, "empty"},
+    {smallest.substr(0, 32),                    ContentTest::length,         32, "32 bytes"},
+    {patched(smallest, 0, {0x24, 0x00, 0x00, 0x00}), ContentTest::marker,     0, "marker before identification"},
+    {patched(smallest, 11, {'k'}),              ContentTest::identification,  3, "last byte of VARDEK"},
+    {patched(patched(smallest, 3, {0}), 30, {0}), ContentTest::identification, 3, "identification before the end record"},
+    {patched(smallest, 20, {0x01}),             ContentTest::timestamp_head, 18, "short form looks first at 18"},
+    {patched(long_form, 21, {0x00}),            ContentTest::timestamp_head, 21, "long form looks first at 21"},
+    {patched(smallest, 32, {'G'}),              ContentTest::end_record,     27, "end record at length - 6"},
+    {smallest + Bytes(10, 0x00),                ContentTest::end_record,     37, "bytes after the end record"},
+  };
+  // clang-format on
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.why);
+    const ContentCheck check = check_content(parts_of(c.bytes));
+    EXPECT_EQ(check.failed, c.failed);
+    EXPECT_EQ(check.offset, c.offset);
+  }
+}
+
+// A caller that holds only the start and the end of a file gets the same
+// answer as one that holds all of it; parts too short for their length are
+// never read past.
+TEST(ContentCheck, PartsAreEnough) {
+  const Bytes big = vardek_bytes({.long_id = true, .middle = 5000});
+  const ImageParts whole = parts_of(big);
+  const ImageParts parts = {std::span(big).first(CHECKED_START_SIZE), std::span(big).last(6), big.size()};
+  EXPECT_EQ(check_content(parts).failed, ContentTest::passed);
+  EXPECT_EQ(check_content(parts).head, check_content(whole).head);
+  EXPECT_EQ(timestamp_key(parts.start, check_content(parts)), STAMP);
+  const ImageParts short_start = {std::span(big).first(CHECKED_START_SIZE - 1), parts.end, big.size()};
+  EXPECT_EQ(check_content(short_start).failed, ContentTest::length);
+  const ImageParts short_end = {parts.start, std::span(big).last(5), big.size()};
+  EXPECT_EQ(check_content(short_end).failed, ContentTest::length);
+}
+
+}  // namespace

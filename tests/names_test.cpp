@@ -74,3 +74,48 @@ TEST(NameKind, Table) {
 }
 
 }  // namespace
+
+namespace {
+
+// Which part of the rule failed, and how far the stem walk got.
+struct RuleCase {
+  std::string_view path;
+  NameRule failed;
+  std::size_t base;
+  std::size_t stem;
+  const char* why;
+};
+
+// clang-format off
+const RuleCase RULE_CASES[] = {
+  {"in/12345A678.ok",      NameRule::passed,    3,  9, "long stem"},
+  {"data\\out\\123456.cmd", NameRule::passed,   9,  6, "backslashes"},
+  {"12345A.ok",            NameRule::directory, 0,  0, "no directory: the stem is never walked"},
+  {"x/12345A.ok",          NameRule::directory, 2,  0, "a directory of neither kind"},
+  {"IN/12345A.ok",         NameRule::directory, 3,  0, "directory case"},
+  {"in/a2345A.ok",         NameRule::stem,      3,  0, "a letter first"},
+  {"in/ 2345A.ok",         NameRule::stem,      3,  0, "a space first"},
+  {"in/.2345A.ok",         NameRule::stem,      3,  0, "a dot first"},
+  {"in/1234A5678.ok",      NameRule::stem,      3,  4, "a letter at position 4"},
+  {"in/12345",             NameRule::stem,      3,  5, "the name ends in the stem"},
+  {"in/1234567",           NameRule::stem,      3,  7, "seven digits to the end of the name"},
+  {"in/12345A6789.ok",     NameRule::stem,      3, 10, "the walk stops at 10"},
+  {"in/12345A678",         NameRule::extension, 3,  9, "a stem to the end of the name, no extension"},
+  {"in/123456",            NameRule::extension, 3,  6, "a short stem to the end of the name"},
+  {"in/12345AB78.ok",      NameRule::extension, 3,  6, "a second letter ends the stem"},
+  {"out/12345A.ok",        NameRule::extension, 4,  6, "the other kind's extension"},
+};
+// clang-format on
+
+TEST(NameCheck, SaysWhichPartFailed) {
+  for (const auto& c : RULE_CASES) {
+    SCOPED_TRACE(c.why);
+    const NameCheck check = check_name(c.path);
+    EXPECT_EQ(check.failed, c.failed);
+    EXPECT_EQ(check.base, c.base);
+    EXPECT_EQ(check.stem, c.stem);
+    EXPECT_EQ(check.kind == NameKind::rejected, c.failed != NameRule::passed);
+  }
+}
+
+}  // namespace

@@ -42,14 +42,15 @@ void PrintTo(const Outcome& outcome, std::ostream* os) {
       << "\", status: " << outcome.status << "}";
 }
 
-Outcome run_tool(const std::vector<std::string>& arguments,
-                 const std::vector<std::string>& launcher) {
+namespace {
+
+Outcome run_program(const std::string& binary, const std::vector<std::string>& arguments,
+                    const std::vector<std::string>& launcher) {
   std::vector<std::string> words = launcher;
   // TARNWICK_LAUNCHER runs the binary through another program, such as an
-  // emulator; TARNWICK_BINARY replaces the one that was built.
+  // emulator.
   if (tool_is_emulated()) words.emplace_back(std::getenv("TARNWICK_LAUNCHER"));
-  const char* binary = std::getenv("TARNWICK_BINARY");
-  words.emplace_back(binary && *binary ? binary : TARNWICK_BUILT_BINARY);
+  words.emplace_back(binary);
   words.insert(words.end(), arguments.begin(), arguments.end());
   std::vector<char*> argv;
   for (auto& w : words) argv.push_back(w.data());
@@ -112,10 +113,30 @@ Outcome run_tool(const std::vector<std::string>& arguments,
                    : WIFEXITED(status) ? WEXITSTATUS(status)
                                        : 128 + WTERMSIG(status);
   // A Windows program ends its lines with CR LF; compare lines, not ends.
-  if (tool_is_windows_program())
+  if (std::string_view(binary).ends_with(".exe"))
     for (std::size_t at; (at = outcome.out.find("\r\n")) != std::string::npos;)
       outcome.out.erase(at, 1);
   return outcome;
+}
+
+std::string binary_from(const char* variable, const char* built) {
+  const char* binary = std::getenv(variable);
+  return binary && *binary ? binary : built;
+}
+
+}  // namespace
+
+Outcome run_tool(const std::vector<std::string>& arguments,
+                 const std::vector<std::string>& launcher) {
+  // TARNWICK_BINARY replaces the binary that was built.
+  return run_program(binary_from("TARNWICK_BINARY", TARNWICK_BUILT_BINARY), arguments,
+                     launcher);
+}
+
+Outcome run_inspector(const std::vector<std::string>& arguments,
+                      const std::vector<std::string>& launcher) {
+  return run_program(binary_from("TARNWICK_INSPECT_BINARY", TARNWICK_BUILT_INSPECTOR),
+                     arguments, launcher);
 }
 
 ScratchDir::ScratchDir() : previous_(std::filesystem::current_path()) {
@@ -145,5 +166,12 @@ void expect_rows(std::span<const Row> rows) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.why);
     EXPECT_EQ(run_tool(row.args, row.launcher), (Outcome{row.out, "", row.status}));
+  }
+}
+
+void expect_inspector_rows(std::span<const Row> rows) {
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.why);
+    EXPECT_EQ(run_inspector(row.args, row.launcher), (Outcome{row.out, "", row.status}));
   }
 }

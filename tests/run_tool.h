@@ -25,6 +25,11 @@ inline constexpr int DEADLINE_SECONDS = 30;
 Outcome run_tool(const std::vector<std::string>& arguments,
                  const std::vector<std::string>& launcher = {});
 
+// The same for tarnwick-inspect: TARNWICK_INSPECT_BINARY replaces the one
+// that was built.
+Outcome run_inspector(const std::vector<std::string>& arguments,
+                      const std::vector<std::string>& launcher = {});
+
 // True when the tool runs through an emulator set in the environment: tests
 // that watch the native process (tracing, privileges) do not apply then.
 bool tool_is_emulated();
@@ -46,6 +51,8 @@ struct Row {
 
 // Runs every row and checks its answer, naming the row on failure.
 void expect_rows(std::span<const Row> rows);
+// The same with tarnwick-inspect.
+void expect_inspector_rows(std::span<const Row> rows);
 
 // A fresh temporary directory that the test runs in; removed afterwards.
 class ScratchDir {

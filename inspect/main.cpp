@@ -1,0 +1,270 @@
+// tarnwick-inspect: say why each command or response file is valid or not,
+// for the files named and for every file in the directories named.
+#include <CLI/CLI.hpp>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "files.h"
+#include "printer.h"
+#include "walk.h"
+
+namespace {
+
+constexpr const char* USAGE =
+    "Usage: tarnwick-inspect [OPTION]... PATH...\n"
+    "       tarnwick-inspect [OPTION]... --files-from FILE [-0]\n"
+    "Say why each command or response file is valid or not: the files named,\n"
+    "and every file in the directories named.\n"
+    "\n"
+    "  --json             write JSON Lines: an object a file, then a summary\n"
+    "  -q, --quiet        print only the files that are not valid, and the "
+    "summary\n"
+    "      --summary      print only the summary\n"
+    "  -j, --jobs N       judge files on N threads (default: one a core)\n"
+    "      --files-from FILE  take paths from FILE too, one a line; - is "
+    "standard input\n"
+    "  -0, --null         paths in FILE end in a NUL byte, not a newline\n"
+    "      --help         show this help and exit\n"
+    "      --version      show the version and exit\n"
+    "\n"
+    "Exit status: 0 if every file judged is valid; 4 if some file is not "
+    "valid\n"
+    "or badly named; 3 if some file or directory could not be opened, read "
+    "or\n"
+    "listed, or the command line is bad.\n";
+
+struct Options {
+  bool json = false;
+  bool quiet = false;
+  bool summary_only = false;
+  unsigned jobs = 0;  // 0: one a core
+  std::string files_from;
+  bool null_separated = false;
+  std::vector<std::string> paths;
+};
+
+[[noreturn]] void bad_command_line(const std::string& why) {
+  std::fprintf(stderr,
+               "tarnwick-inspect: %s\n"
+               "Try 'tarnwick-inspect --help' for more information.\n",
+               why.c_str());
+  std::exit(RC_OTHER_PROBLEM);
+}
+
+Options parse_command_line(int argc, char** argv) {
+  Options options;
+  bool help = false, version = false;
+  CLI::App app;
+  app.set_help_flag();
+  app.add_flag("--help", help);
+  app.add_flag("--version", version);
+  app.add_flag("--json", options.json);
+  app.add_flag("-q,--quiet", options.quiet);
+  app.add_flag("--summary", options.summary_only);
+  app.add_option("-j,--jobs", options.jobs)
+      ->check(CLI::Range(1U, 1024U));
+  app.add_option("--files-from", options.files_from);
+  app.add_flag("-0,--null", options.null_separated);
+  app.add_option("paths", options.paths);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& error) {
+    bad_command_line(error.what());
+  }
+  if (help) {
+    std::fputs(USAGE, stdout);
+    std::exit(0);
+  }
+  if (version) {
+    std::puts("tarnwick-inspect " TARNWICK_VERSION);
+    std::exit(0);
+  }
+  if (options.paths.empty() && options.files_from.empty())
+    bad_command_line("no path given, and no --files-from");
+  if (options.null_separated && options.files_from.empty())
+    bad_command_line("-0 applies to --files-from, which is not given");
+  return options;
+}
+
+// The paths named on the command line, then those in the file list.
+class Operands {
+ public:
+  Operands(std::vector<std::string> paths, std::FILE* list, char separator)
+      : paths_(std::move(paths)), list_(list), separator_(separator) {}
+
+  bool next(std::string& operand) {
+    if (next_path_ < paths_.size()) {
+      operand = std::move(paths_[next_path_++]);
+      return true;
+    }
+    // Empty entries, such as a blank line, name nothing.
+    operand.clear();
+    while (list_ != nullptr) {
+      if (at_ == filled_ && !refill()) {
+        if (!operand.empty()) return true;
+        continue;
+      }
+      const char* begin = buffer_ + at_;
+      const void* found = std::memchr(begin, separator_, filled_ - at_);
+      const std::size_t size =
+          found ? static_cast<std::size_t>(static_cast<const char*>(found) - begin)
+                : filled_ - at_;
+      operand.append(begin, size);
+      at_ += size;
+      if (found) {
+        ++at_;
+        if (!operand.empty()) return true;
+      }
+    }
+    return false;
+  }
+
+  bool failed() const { return failed_; }
+
+ private:
+  bool refill() {
+    filled_ = std::fread(buffer_, 1, sizeof buffer_, list_);
+    at_ = 0;
+    if (filled_ > 0) return true;
+    failed_ = std::ferror(list_) != 0;
+    list_ = nullptr;
+    return false;
+  }
+
+  char buffer_[1 << 16];
+  std::size_t at_ = 0, filled_ = 0;
+  std::vector<std::string> paths_;
+  std::size_t next_path_ = 0;
+  std::FILE* list_;
+  char separator_;
+  bool failed_ = false;
+};
+
+// Standard output, written in large pieces; a write that fails is
+// remembered, and the run ends with 3.
+class Output {
+ public:
+  std::string& text() { return text_; }
+  void flush_if_full() {
+    if (text_.size() >= 1 << 16) flush();
+  }
+  void flush() {
+    if (!text_.empty() && !write_output(text_)) failed_ = true;
+    text_.clear();
+  }
+  bool finish() {
+    flush();
+    return !failed_ && std::fflush(stdout) == 0;
+  }
+
+ private:
+  std::string text_;
+  bool failed_ = false;
+};
+
+// One line on standard error, rewritten in place, once a run has lasted
+// more than a moment: files seen, files a second.
+class Progress {
+ public:
+  explicit Progress(bool shown) : shown_(shown), start_(Clock::now()) {}
+
+  void tick(std::uint64_t seen) {
+    if (!shown_ || (seen & 0xFF) != 0) return;
+    update(seen);
+  }
+  void update(std::uint64_t seen) {
+    if (!shown_) return;
+    const auto now = Clock::now();
+    if (now - start_ < std::chrono::milliseconds(500) ||
+        now - last_ < std::chrono::milliseconds(100))
+      return;
+    last_ = now;
+    const double seconds = std::chrono::duration<double>(now - start_).count();
+    width_ = std::fprintf(stderr, "\r%llu files, %.0f files/s ",
+                          static_cast<unsigned long long>(seen),
+                          static_cast<double>(seen) / seconds);
+    std::fflush(stderr);
+  }
+  void clear() {
+    if (width_ > 0) std::fprintf(stderr, "\r%*s\r", width_, "");
+  }
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  bool shown_;
+  Clock::time_point start_, last_{};
+  int width_ = 0;
+};
+
+int run(int argc, char** argv) {
+  const Options options = parse_command_line(argc, argv);
+  std::FILE* list = nullptr;
+  if (!options.files_from.empty()) {
+    std::string error;
+    list = open_file_list(options.files_from, error);
+    if (list == nullptr)
+      bad_command_line("cannot read the list '" + options.files_from +
+                       "': " + error);
+  }
+  raise_open_file_limit();
+
+  const std::unique_ptr<Printer> printer =
+      options.json ? json_printer() : text_printer();
+  const bool summary_only = options.summary_only;
+  const bool failures_only = options.quiet;
+  unsigned jobs = options.jobs;
+  if (jobs == 0) jobs = std::max(1U, std::thread::hardware_concurrency());
+
+  Operands operands(options.paths, list, options.null_separated ? '\0' : '\n');
+  Output output;
+  Progress progress(error_is_terminal());
+  Summary summary;
+  inspect([&](std::string& operand) { return operands.next(operand); }, jobs,
+          [&](FileReport&& report) {
+            summary.count(report.verdict);
+            const bool failure = report.verdict != Verdict::valid &&
+                                 report.verdict != Verdict::skipped;
+            if (!summary_only && (!failures_only || failure)) {
+              printer->file(report, output.text());
+              output.flush_if_full();
+            }
+            progress.tick(summary.files + summary.skipped);
+          },
+          [&] { progress.update(summary.files + summary.skipped); });
+  progress.clear();
+  printer->summary(summary, output.text());
+  if (!output.finish()) {
+    std::fprintf(stderr, "tarnwick-inspect: cannot write the report\n");
+    return RC_OTHER_PROBLEM;
+  }
+  if (operands.failed()) {
+    std::fprintf(stderr, "tarnwick-inspect: cannot read all of the list '%s'\n",
+                 options.files_from.c_str());
+    return RC_OTHER_PROBLEM;
+  }
+  return exit_status(summary);
+}
+
+}  // namespace
+
+#ifdef _WIN32
+// Windows gives the arguments in UTF-16; the inspector works in UTF-8.
+extern "C" int wmain(int argc, wchar_t** argv);
+extern "C" int wmain(int argc, wchar_t** argv) {
+  std::vector<std::string> words = utf8_command_line(argc, argv);
+  std::vector<char*> pointers;
+  for (auto& word : words) pointers.push_back(word.data());
+  pointers.push_back(nullptr);
+  return run(argc, pointers.data());
+}
+#else
+int main(int argc, char** argv) { return run(argc, argv); }
+#endif

@@ -1,0 +1,208 @@
+// One line a file for people: the path, the verdict, and what decided it.
+#include <cstdio>
+#include <string>
+
+#include "finding.h"
+#include "printer.h"
+
+namespace {
+
+// Control bytes would break the line or move the cursor: they are shown as
+// \xHH. Every other byte is written as it is.
+void append_path(std::string& out, std::string_view path) {
+  for (const char c : path) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) {
+      out += "\\x";
+      append_hex(out, std::string_view(&c, 1));
+    } else {
+      out += c;
+    }
+  }
+}
+
+void append_number(std::string& out, std::uint64_t n) { out += std::to_string(n); }
+
+// 27 (0x1b)
+void append_offset(std::string& out, std::size_t offset) {
+  append_number(out, offset);
+  out += " (0x";
+  char digits[2 * sizeof offset + 1];
+  const int size = std::snprintf(digits, sizeof digits, "%zx", offset);
+  out.append(digits, static_cast<std::size_t>(size));
+  out += ')';
+}
+
+void append_byte(std::string& out, unsigned char byte) {
+  out += "0x";
+  append_hex(out, std::string_view(reinterpret_cast<const char*>(&byte), 1));
+  if (byte > 0x20 && byte < 0x7F) {
+    out += " '";
+    out += static_cast<char>(byte);
+    out += '\'';
+  }
+}
+
+void append_quoted(std::string& out, std::string_view text) {
+  out += '"';
+  append_path(out, text);
+  out += '"';
+}
+
+void explain_name(const FileReport& report, std::string& out) {
+  switch (report.name.failed) {
+    case NameRule::passed:
+      break;
+    case NameRule::directory: {
+      const std::string_view dir = last_directory(report);
+      if (dir.empty()) {
+        out += "no directory: the file must be in one whose name ends in "
+               "\"in\" or \"out\"";
+      } else {
+        out += "directory ";
+        append_quoted(out, dir);
+        out += " ends in neither \"in\" nor \"out\"";
+      }
+      break;
+    }
+    case NameRule::stem: {
+      const StemStop stop = stem_stop(report);
+      out += "serial stem ";
+      append_quoted(out, stop.stem);
+      out += " has ";
+      append_number(out, stop.stem.size());
+      out += stop.stem.size() == 1 ? " character" : " characters";
+      out += ", not 6 or 9: ";
+      if (stop.at_limit) {
+        out += "the walk stops after 10";
+      } else if (stop.by_byte) {
+        out += "stopped by ";
+        append_byte(out, stop.byte);
+        out += " at position ";
+        append_number(out, stop.stem.size());
+        out += " of the name (byte ";
+        append_number(out, stop.at);
+        out += " of the path)";
+      } else {
+        out += "the name ends there";
+      }
+      break;
+    }
+    case NameRule::extension: {
+      const std::string_view extension = extension_of(report);
+      if (extension.empty()) {
+        out += "nothing follows the stem";
+      } else {
+        append_quoted(out, extension);
+        out += " follows the stem";
+      }
+      out += report.name.directory == NameKind::response
+                 ? "; a response file (in/) takes \".ok\" or \".fail\""
+                 : "; a command file (out/) takes \".cmd\"";
+      break;
+    }
+  }
+}
+
+void explain_content(const FileReport& report, std::string& out) {
+  const ContentCheck& check = report.content;
+  const Finding finding = finding_of(report);
+  if (check.failed == ContentTest::length) {
+    out += "length: ";
+    append_number(out, report.read.length);
+    out += report.read.length == 1 ? " byte read" : " bytes read";
+    out += ", at least 33 needed";
+  } else {
+    static constexpr std::string_view TESTS[] = {
+        "", "", "marker", "identification", "timestamp head", "end record"};
+    out += TESTS[static_cast<std::size_t>(check.failed)];
+    out += " at offset ";
+    append_offset(out, finding.offset);
+    out += ": found ";
+    append_hex(out, finding.found, ' ');
+    if (check.failed == ContentTest::timestamp_head) {
+      out += ", and at ";
+      append_offset(out, finding.other_offset);
+      out += ": found ";
+      append_hex(out, finding.other_found, ' ');
+    }
+    out += "; expected ";
+    for (std::size_t i = 0; i < finding.expected.size(); ++i) {
+      if (i > 0) out += " or ";
+      append_hex(out, finding.expected[i], ' ');
+    }
+  }
+  if (longer_than_judged(report.read)) {
+    out += "; only the first ";
+    append_number(out, report.read.length);
+    out += " of ";
+    append_number(out, report.read.size);
+    out += " bytes were judged";
+  }
+}
+
+class TextPrinter final : public Printer {
+ public:
+  void file(const FileReport& report, std::string& out) override {
+    append_path(out, report.path);
+    out += ": ";
+    switch (report.verdict) {
+      case Verdict::valid: {
+        const ContentCheck& check = report.content;
+        out += check.long_id ? "valid: long form (15-byte identification)"
+                             : "valid: short form (12-byte identification)";
+        out += ", timestamp head at ";
+        append_number(out, check.head);
+        out += ", key ";
+        append_hex(out, timestamp_key(report.read.parts().start, check));
+        if (longer_than_judged(report.read)) {
+          out += "; only the first ";
+          append_number(out, report.read.length);
+          out += " of ";
+          append_number(out, report.read.size);
+          out += " bytes were judged";
+        }
+        break;
+      }
+      case Verdict::bad_name:
+        out += "bad name: ";
+        explain_name(report, out);
+        break;
+      case Verdict::cannot_open:
+        out += report.kind == EntryKind::directory ? "cannot list: "
+                                                   : "cannot open: ";
+        out += report.error;
+        break;
+      case Verdict::not_valid:
+        out += "not valid: ";
+        explain_content(report, out);
+        break;
+      case Verdict::skipped:
+        out += "skipped: ";
+        out += kind_name(report.kind);
+        break;
+    }
+    out += '\n';
+  }
+
+  void summary(const Summary& s, std::string& out) override {
+    append_number(out, s.files);
+    out += s.files == 1 ? " file judged: " : " files judged: ";
+    append_number(out, s.valid);
+    out += " valid, ";
+    append_number(out, s.not_valid);
+    out += " not valid, ";
+    append_number(out, s.bad_name);
+    out += s.bad_name == 1 ? " bad name, " : " bad names, ";
+    append_number(out, s.cannot_open);
+    out += " not opened; ";
+    append_number(out, s.skipped);
+    out += " skipped\n";
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<Printer> text_printer() {
+  return std::make_unique<TextPrinter>();
+}

@@ -1,0 +1,65 @@
+#include "report.h"
+
+void Summary::count(Verdict verdict) {
+  switch (verdict) {
+    case Verdict::valid: ++valid; break;
+    case Verdict::bad_name: ++bad_name; break;
+    case Verdict::cannot_open: ++cannot_open; break;
+    case Verdict::not_valid: ++not_valid; break;
+    case Verdict::skipped: ++skipped; return;
+  }
+  ++files;
+}
+
+ResultCode exit_status(const Summary& summary) {
+  if (summary.cannot_open > 0) return RC_OTHER_PROBLEM;
+  if (summary.not_valid > 0 || summary.bad_name > 0) return RC_NOT_VALID;
+  return RC_SAME;
+}
+
+std::string_view kind_name(EntryKind kind) {
+  switch (kind) {
+    case EntryKind::directory: return "directory";
+    case EntryKind::regular: return "file";
+    case EntryKind::symlink: return "symlink";
+    case EntryKind::fifo: return "fifo";
+    case EntryKind::socket: return "socket";
+    case EntryKind::character_device: return "character-device";
+    case EntryKind::block_device: return "block-device";
+    case EntryKind::other: break;
+  }
+  return "other";
+}
+
+std::string_view test_name(ContentTest test) {
+  switch (test) {
+    case ContentTest::passed: break;
+    case ContentTest::length: return "length";
+    case ContentTest::marker: return "marker";
+    case ContentTest::identification: return "identification";
+    case ContentTest::timestamp_head: return "timestamp-head";
+    case ContentTest::end_record: return "end-record";
+  }
+  return "passed";
+}
+
+std::string_view rule_name(NameRule rule) {
+  switch (rule) {
+    case NameRule::passed: break;
+    case NameRule::directory: return "directory";
+    case NameRule::stem: return "stem";
+    case NameRule::extension: return "extension";
+  }
+  return "passed";
+}
+
+std::string_view verdict_name(Verdict verdict) {
+  switch (verdict) {
+    case Verdict::valid: return "valid";
+    case Verdict::bad_name: return "bad-name";
+    case Verdict::cannot_open: return "cannot-open";
+    case Verdict::not_valid: return "not-valid";
+    case Verdict::skipped: break;
+  }
+  return "skipped";
+}

@@ -1,0 +1,74 @@
+// What the inspector says of one file, and of a whole run: plain data that
+// the judge fills and the printers turn into lines.
+#ifndef TARNWICK_INSPECT_REPORT_H
+#define TARNWICK_INSPECT_REPORT_H
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "vardek_file.h"
+
+enum class Verdict { valid, bad_name, cannot_open, not_valid, skipped };
+
+// What a walk finds in a directory, by the kind of entry.
+enum class EntryKind {
+  directory,
+  regular,
+  symlink,
+  fifo,
+  socket,
+  character_device,
+  block_device,
+  other,
+};
+
+// The bytes the checks read, copied out of the file.
+struct ReadParts {
+  unsigned char start[CHECKED_START_SIZE];
+  std::size_t start_size = 0;
+  unsigned char end[sizeof END_RECORD];
+  std::size_t end_size = 0;
+  std::size_t length = 0;   // bytes the tool reads: the size, up to 200000
+  std::uint64_t size = 0;   // the file's whole size, where it has one
+  bool sized = false;       // a regular file, whose size is known
+
+  ImageParts parts() const { return {{start, start_size}, {end, end_size}, length}; }
+};
+
+struct FileReport {
+  std::string path;  // as the user named it, or as the walk joined it
+  Verdict verdict = Verdict::skipped;
+  NameCheck name{};          // every verdict but skipped
+  ContentCheck content{};    // valid and not_valid
+  ReadParts read;            // valid and not_valid
+  std::string error;         // cannot_open: the system's reason
+  EntryKind kind = EntryKind::regular;  // skipped: what was found
+};
+
+// The counts at the end of a run. `files` is every file judged: all but
+// the skipped.
+struct Summary {
+  std::uint64_t files = 0;
+  std::uint64_t valid = 0;
+  std::uint64_t not_valid = 0;
+  std::uint64_t bad_name = 0;
+  std::uint64_t cannot_open = 0;
+  std::uint64_t skipped = 0;
+
+  void count(Verdict verdict);
+};
+
+// The exit status of a run, in the tool's own codes: 3 when anything could
+// not be opened, read or listed, else 4 when anything was not valid or badly
+// named, else 0.
+ResultCode exit_status(const Summary& summary);
+
+// Names the printers share.
+std::string_view kind_name(EntryKind kind);
+std::string_view test_name(ContentTest test);
+std::string_view rule_name(NameRule rule);
+std::string_view verdict_name(Verdict verdict);
+
+#endif
