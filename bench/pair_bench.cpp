@@ -3,8 +3,8 @@
 // median peak resident memory. Alternating pairs, and medians of their
 // ratios, keep a noisy shared machine from favouring either command.
 //
-//   pair_bench PAIRS first-command... -- second-command...
-//     prints: wall_ratio cpu_ratio
+//   pair_bench [--warm N] PAIRS first-command... -- second-command...
+//     prints: wall_ratio cpu_ratio (after N warming runs of each, default 5)
 //   pair_bench --peak-rss command...
 //     prints the command's peak resident memory in KiB
 //
@@ -107,6 +107,12 @@ int main(int argc, char** argv) {
     std::printf("%ld\n", peak_rss_kib(argv + 2));
     return 0;
   }
+  long warm = 5;
+  if (argc >= 3 && std::strcmp(argv[1], "--warm") == 0) {
+    warm = std::strtol(argv[2], nullptr, 10);
+    argv += 2;
+    argc -= 2;
+  }
   if (argc < 5) {
     std::fprintf(stderr, "usage: pair_bench PAIRS first-command... -- second-command...\n");
     return 2;
@@ -129,7 +135,7 @@ int main(int argc, char** argv) {
   second.push_back(nullptr);
 
   // Warm the page cache and the binaries before measuring.
-  for (int i = 0; i < 5; ++i) {
+  for (long i = 0; i < warm; ++i) {
     run_once(first.data());
     run_once(second.data());
   }

@@ -102,44 +102,41 @@ bool read_like_the_tool(int fd, bool seekable, ReadParts& parts,
   return true;
 }
 
-// A regular file: its first bytes and the six before the end of what the
-// tool would read, and no more.
-bool read_regular(int fd, std::uint64_t size, ReadParts& parts,
-                  std::string& error) {
+// A regular file, of which `got` bytes from the start are in `first`: the
+// six bytes before the end of what the tool would read are all that is
+// still needed.
+bool finish_regular(int fd, const unsigned char* first, std::size_t got,
+                    std::uint64_t size, ReadParts& parts, std::string& error) {
   parts.size = size;
   parts.sized = true;
-  const std::size_t length =
-      size < IMAGE_CAPACITY ? static_cast<std::size_t>(size) : IMAGE_CAPACITY;
-  if (length < WHOLE_READ) {
-    // One read that asks for more than the file holds: what comes back is
-    // the whole file at one moment, however it changes.
-    unsigned char whole[WHOLE_READ];
-    const ssize_t got = read_at(fd, whole, sizeof whole, 0);
-    if (got < 0) {
-      error = reason(errno);
-      return false;
-    }
-    if (static_cast<std::size_t>(got) < sizeof whole) {
-      keep_parts(whole, static_cast<std::size_t>(got), parts);
+  // A read that asked for more than came back, from a file whose size says
+  // the same, found its end: the whole file, as it was at one moment. A size
+  // that says otherwise is a file that changed, or one of the system's own
+  // files, which give less than asked before their end.
+  if (got < WHOLE_READ) {
+    if (got == size) {
+      keep_parts(first, got, parts);
       return true;
     }
-    return read_like_the_tool(fd, true, parts, error);  // it grew
+    return read_like_the_tool(fd, true, parts, error);
   }
-  const ssize_t start = read_at(fd, parts.start, sizeof parts.start, 0);
+  const std::size_t length =
+      size < IMAGE_CAPACITY ? static_cast<std::size_t>(size) : IMAGE_CAPACITY;
+  if (length < WHOLE_READ) return read_like_the_tool(fd, true, parts, error);
   // One byte past the end as well, below the capacity: if it comes, the file
   // has grown since its size was taken.
   unsigned char end[sizeof END_RECORD + 1];
   const std::size_t want =
       length < IMAGE_CAPACITY ? sizeof end : sizeof END_RECORD;
-  const ssize_t got =
+  const ssize_t tail =
       read_at(fd, end, want, static_cast<off_t>(length - sizeof END_RECORD));
-  if (start < 0 || got < 0) {
+  if (tail < 0) {
     error = reason(errno);
     return false;
   }
-  if (static_cast<std::size_t>(start) != sizeof parts.start ||
-      static_cast<std::size_t>(got) != sizeof END_RECORD)
+  if (static_cast<std::size_t>(tail) != sizeof END_RECORD)
     return read_like_the_tool(fd, true, parts, error);  // it changed
+  std::memcpy(parts.start, first, sizeof parts.start);
   parts.start_size = sizeof parts.start;
   std::memcpy(parts.end, end, sizeof END_RECORD);
   parts.end_size = sizeof END_RECORD;
@@ -209,31 +206,47 @@ ReadOutcome read_file(const Directory* parent, const std::string& name,
     error = reason(errno);
     return ReadOutcome::cannot_open;
   }
+  const auto done = [fd](ReadOutcome outcome) {
+    close(fd);
+    return outcome;
+  };
+  // Read first and ask what it is after: a FIFO or a directory refuses the
+  // read, and the bytes of a regular file are then already in.
+  unsigned char first[WHOLE_READ];
+  const ssize_t got = read_at(fd, first, sizeof first, 0);
+  const int read_error = errno;
   struct stat info {};
-  ReadOutcome outcome = ReadOutcome::read;
   if (fstat(fd, &info) != 0) {
     error = reason(errno);
-    outcome = ReadOutcome::cannot_open;
-  } else if (S_ISDIR(info.st_mode)) {
-    error = reason(EISDIR);
-    outcome = ReadOutcome::cannot_open;
-  } else if (S_ISREG(info.st_mode)) {
-    if (!read_regular(fd, static_cast<std::uint64_t>(info.st_size), parts,
-                      error))
-      outcome = ReadOutcome::cannot_open;
-  } else if (parent) {
-    kind = kind_of_mode(info.st_mode);
-    outcome = ReadOutcome::not_regular;
-  } else {
-    // A FIFO or a device that the user named: reads wait for data as the
-    // tool's do, since its writer may be slow.
-    if (fcntl(fd, F_SETFL, 0) != 0 || !read_like_the_tool(fd, false, parts, error)) {
-      if (error.empty()) error = reason(errno);
-      outcome = ReadOutcome::cannot_open;
-    }
+    return done(ReadOutcome::cannot_open);
   }
-  close(fd);
-  return outcome;
+  if (S_ISDIR(info.st_mode)) {
+    error = reason(EISDIR);
+    return done(ReadOutcome::cannot_open);
+  }
+  if (S_ISREG(info.st_mode)) {
+    if (got < 0) {
+      error = reason(read_error);
+      return done(ReadOutcome::cannot_open);
+    }
+    const bool read = finish_regular(fd, first, static_cast<std::size_t>(got),
+                                     static_cast<std::uint64_t>(info.st_size),
+                                     parts, error);
+    return done(read ? ReadOutcome::read : ReadOutcome::cannot_open);
+  }
+  if (parent) {
+    kind = kind_of_mode(info.st_mode);
+    return done(ReadOutcome::not_regular);
+  }
+  // A FIFO or a device that the user named: reads wait for data as the
+  // tool's do, since its writer may be slow.
+  if (fcntl(fd, F_SETFL, 0) != 0) {
+    error = reason(errno);
+    return done(ReadOutcome::cannot_open);
+  }
+  return done(read_like_the_tool(fd, false, parts, error)
+                  ? ReadOutcome::read
+                  : ReadOutcome::cannot_open);
 }
 
 bool write_output(std::string_view bytes) {

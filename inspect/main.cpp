@@ -63,6 +63,8 @@ Options parse_command_line(int argc, char** argv) {
   Options options;
   bool help = false, version = false;
   CLI::App app;
+  // A path such as /var/spool/in is a path on Windows too, not an option.
+  app.allow_windows_style_options(false);
   app.set_help_flag();
   app.add_flag("--help", help);
   app.add_flag("--version", version);

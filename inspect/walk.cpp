@@ -114,20 +114,25 @@ void walk_operands(const OperandSource& operands, const Emit& emit) {
   }
 }
 
-// The jobs between the walk and the report, in a ring of fixed size: the
+// Jobs travel between the walk and the report in batches, so that the
+// threads meet once a batch, not once a file.
+constexpr std::size_t BATCH_SIZE = 64;
+using Batch = std::vector<Job>;
+
+// The batches between the walk and the report, in a ring of fixed size: the
 // walk waits when it is full, so memory does not grow with the tree.
-// Workers judge any job in it; the reports leave in the ring's order.
+// Workers judge any batch in it; the reports leave in the ring's order.
 class Pipeline {
  public:
-  explicit Pipeline(std::size_t size) : slots_(size) {}
+  explicit Pipeline(std::size_t size) : slots_(size), judged_(size, false) {}
 
-  void add(Job&& job) {
+  void add(Batch&& batch) {
     std::unique_lock lock(mutex_);
     space_.wait(lock, [&] { return tail_ - head_ < slots_.size(); });
-    slots_[tail_ % slots_.size()] = std::move(job);
+    slots_[tail_ % slots_.size()] = std::move(batch);
+    judged_[tail_ % slots_.size()] = false;
     ++tail_;
     work_.notify_one();
-    if (tail_ - 1 == head_) ready_.notify_one();
   }
 
   void close() {
@@ -137,31 +142,27 @@ class Pipeline {
     ready_.notify_one();
   }
 
-  // A worker's loop: until the walk has ended and no job waits.
+  // A worker's loop: until the walk has ended and no batch waits.
   void work() {
     std::unique_lock lock(mutex_);
     while (true) {
       work_.wait(lock, [&] { return claimed_ < tail_ || closed_; });
-      while (claimed_ < tail_ && slots_[claimed_ % slots_.size()].judged)
-        ++claimed_;
-      if (claimed_ == tail_) {
-        if (closed_) return;
-        continue;
-      }
+      if (claimed_ == tail_) return;  // closed, and nothing left
       const std::size_t index = claimed_++;
-      Job& job = slots_[index % slots_.size()];
+      Batch& batch = slots_[index % slots_.size()];
       lock.unlock();
-      judge(job);  // the slot stays put until it is reported
+      for (Job& job : batch) judge(job);  // the slot stays put until reported
       lock.lock();
+      judged_[index % slots_.size()] = true;
       if (index == head_) ready_.notify_one();
     }
   }
 
-  // The next report in order; false once every one has been taken. Calls
+  // The next batch in order; false once every one has been taken. Calls
   // `tick` while it waits.
-  bool next(FileReport& report, const Tick& tick) {
+  bool next(Batch& batch, const Tick& tick) {
     std::unique_lock lock(mutex_);
-    while (!(head_ < tail_ && slots_[head_ % slots_.size()].judged)) {
+    while (!(head_ < tail_ && judged_[head_ % slots_.size()])) {
       if (closed_ && head_ == tail_) return false;
       ready_.wait_for(lock, std::chrono::milliseconds(100));
       if (tick) {
@@ -170,25 +171,25 @@ class Pipeline {
         lock.lock();
       }
     }
-    Job& job = slots_[head_ % slots_.size()];
-    report = std::move(job.report);
-    job = Job{};
+    batch = std::move(slots_[head_ % slots_.size()]);
+    slots_[head_ % slots_.size()] = Batch{};
     ++head_;
     space_.notify_one();
     return true;
   }
 
  private:
-  std::vector<Job> slots_;
+  std::vector<Batch> slots_;
+  std::vector<bool> judged_;
   std::mutex mutex_;
   std::condition_variable space_, work_, ready_;
   std::size_t head_ = 0, claimed_ = 0, tail_ = 0;
   bool closed_ = false;
 };
 
-// Enough jobs in flight to keep every worker busy while the reports wait
+// Enough batches in flight to keep every worker busy while the reports wait
 // for the slowest one.
-constexpr std::size_t JOBS_IN_FLIGHT = 512;
+constexpr std::size_t BATCHES_IN_FLIGHT = 32;
 
 }  // namespace
 
@@ -203,22 +204,33 @@ void inspect(const OperandSource& operands, unsigned jobs,
     return;
   }
 
-  Pipeline pipeline(JOBS_IN_FLIGHT);
+  Pipeline pipeline(BATCHES_IN_FLIGHT);
   std::exception_ptr walk_failed;
   std::vector<std::thread> workers;
   for (unsigned i = 0; i < jobs; ++i)
     workers.emplace_back([&] { pipeline.work(); });
   std::thread walker([&] {
     try {
-      walk_operands(operands, [&](Job&& job) { pipeline.add(std::move(job)); });
+      Batch batch;
+      walk_operands(operands, [&](Job&& job) {
+        batch.push_back(std::move(job));
+        if (batch.size() == BATCH_SIZE) {
+          pipeline.add(std::move(batch));
+          batch = Batch{};
+          batch.reserve(BATCH_SIZE);
+        }
+      });
+      if (!batch.empty()) pipeline.add(std::move(batch));
     } catch (...) {
       walk_failed = std::current_exception();
     }
     pipeline.close();
   });
-  for (FileReport report; pipeline.next(report, tick);) {
-    sink(std::move(report));
-    if (tick) tick();
+  for (Batch batch; pipeline.next(batch, tick);) {
+    for (Job& job : batch) {
+      sink(std::move(job.report));
+      if (tick) tick();
+    }
   }
   walker.join();
   for (auto& worker : workers) worker.join();

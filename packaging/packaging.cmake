@@ -40,8 +40,12 @@ if(WIN32)
     add_custom_command(OUTPUT tarnwick.html
       COMMAND ${TARNWICK_MANDOC} -T html ${PROJECT_SOURCE_DIR}/man/tarnwick.1 > tarnwick.html
       DEPENDS man/tarnwick.1 VERBATIM)
-    add_custom_target(manual_html ALL DEPENDS tarnwick.html)
-    install(FILES ${PROJECT_BINARY_DIR}/tarnwick.html DESTINATION .)
+    add_custom_command(OUTPUT tarnwick-inspect.html
+      COMMAND ${TARNWICK_MANDOC} -T html ${PROJECT_SOURCE_DIR}/man/tarnwick-inspect.1 > tarnwick-inspect.html
+      DEPENDS man/tarnwick-inspect.1 VERBATIM)
+    add_custom_target(manual_html ALL DEPENDS tarnwick.html tarnwick-inspect.html)
+    install(FILES ${PROJECT_BINARY_DIR}/tarnwick.html ${PROJECT_BINARY_DIR}/tarnwick-inspect.html
+            DESTINATION .)
   else()
     message(WARNING "mandoc is not installed (Debian: mandoc): the Windows "
                     "package will have no manual page.")
@@ -60,10 +64,13 @@ find_program(TARNWICK_GZIP gzip REQUIRED)
 add_custom_command(OUTPUT tarnwick.1.gz
   COMMAND ${TARNWICK_GZIP} -9n -c ${PROJECT_SOURCE_DIR}/man/tarnwick.1 > tarnwick.1.gz
   DEPENDS man/tarnwick.1 VERBATIM)
+add_custom_command(OUTPUT tarnwick-inspect.1.gz
+  COMMAND ${TARNWICK_GZIP} -9n -c ${PROJECT_SOURCE_DIR}/man/tarnwick-inspect.1 > tarnwick-inspect.1.gz
+  DEPENDS man/tarnwick-inspect.1 VERBATIM)
 add_custom_command(OUTPUT changelog.gz
   COMMAND ${TARNWICK_GZIP} -9n -c ${PROJECT_SOURCE_DIR}/packaging/changelog > changelog.gz
   DEPENDS packaging/changelog VERBATIM)
-add_custom_target(compressed_docs ALL DEPENDS tarnwick.1.gz changelog.gz)
+add_custom_target(compressed_docs ALL DEPENDS tarnwick.1.gz tarnwick-inspect.1.gz changelog.gz)
 
 # The C library inside a static binary: the Debian package names it in
 # Static-Built-Using, and the copyright file carries its notice.
@@ -105,9 +112,77 @@ if(TARNWICK_STATIC)
     endif()
   endif()
 endif()
+
+# What else is inside tarnwick-inspect, which is static against the system's
+# C library and the C++ runtime built for it, with the command-line parser
+# compiled in: each is named in Static-Built-Using, and its notice added.
+function(tarnwick_source_of file out)  # "source (= version)" of a file's package
+  set(${out} "" PARENT_SCOPE)
+  file(REAL_PATH "${file}" file)
+  execute_process(COMMAND dpkg-query -S ${file} OUTPUT_VARIABLE owner
+                  ERROR_QUIET RESULT_VARIABLE unknown)
+  if(unknown)
+    return()
+  endif()
+  string(REGEX REPLACE ": /.*" "" package "${owner}")
+  execute_process(COMMAND dpkg-query -W "-f=\${source:Package} (= \${source:Version})" ${package}
+                  OUTPUT_VARIABLE source)
+  set(${out} "${source}" PARENT_SCOPE)
+endfunction()
+
+set(TARNWICK_INSPECT_NOTICE "")
+if(TARNWICK_STATIC)
+  set(inspect_linked "The tarnwick-inspect program is linked statically with")
+  execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libc.a
+                  OUTPUT_VARIABLE glibc_archive OUTPUT_STRIP_TRAILING_WHITESPACE)
+  tarnwick_source_of("${glibc_archive}" glibc)
+  string(FIND "${TARNWICK_STATIC_BUILT_USING}" "${glibc}" same_libc)
+  if(glibc AND NOT same_libc EQUAL -1)
+    string(REPLACE "The tarnwick program is" "The tarnwick and tarnwick-inspect programs are"
+           TARNWICK_LIBC_NOTICE "${TARNWICK_LIBC_NOTICE}")
+  elseif(glibc)
+    string(APPEND TARNWICK_STATIC_BUILT_USING ", ${glibc}")
+    string(CONCAT TARNWICK_INSPECT_NOTICE "${TARNWICK_INSPECT_NOTICE}"
+        "\nFiles: libc/*\nCopyright: Free Software Foundation, Inc.\nLicense: LGPL-2.1+\n"
+        "Comment: ${inspect_linked} the GNU C Library:\n ${glibc}.\n\n"
+        "License: LGPL-2.1+\n On Debian systems, the full text of the GNU Lesser General\n"
+        " Public License version 2.1 is in /usr/share/common-licenses/LGPL-2.1.\n")
+  endif()
+  execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libstdc++.a
+                  OUTPUT_VARIABLE cxx_archive OUTPUT_STRIP_TRAILING_WHITESPACE)
+  tarnwick_source_of("${cxx_archive}" gcc)
+  if(gcc)
+    string(APPEND TARNWICK_STATIC_BUILT_USING ", ${gcc}")
+    string(CONCAT TARNWICK_INSPECT_NOTICE "${TARNWICK_INSPECT_NOTICE}"
+        "\nFiles: libstdc++/*\nCopyright: Free Software Foundation, Inc.\n"
+        "License: GPL-3+ with GCC-exception-3.1\n"
+        "Comment: ${inspect_linked} the GNU C++ library:\n ${gcc}.\n\n"
+        "License: GPL-3+ with GCC-exception-3.1\n On Debian systems, the full text of the GNU General Public\n"
+        " License version 3 is in /usr/share/common-licenses/GPL-3; the GCC\n"
+        " Runtime Library Exception 3.1 is in /usr/share/doc/gcc-12-base/copyright.\n")
+  endif()
+endif()
+tarnwick_source_of("${cli11_INCLUDE}/CLI/CLI.hpp" cli11)
+set(cli11_copyright /usr/share/doc/libcli11-dev/copyright)
+if(cli11 AND EXISTS ${cli11_copyright})
+  string(PREPEND TARNWICK_STATIC_BUILT_USING "${cli11}, ")
+  file(READ ${cli11_copyright} text)
+  if(text MATCHES "\nFiles: \\*\n(Copyright:[^\n]*)\n" )
+    set(cli11_holder "${CMAKE_MATCH_1}")
+  endif()
+  if(text MATCHES "\n(License: BSD-3-clause\n( [^\n]*\n)+)")
+    string(CONCAT TARNWICK_INSPECT_NOTICE "${TARNWICK_INSPECT_NOTICE}"
+        "\nFiles: CLI11/*\n${cli11_holder}\nLicense: BSD-3-clause\n"
+        "Comment: tarnwick-inspect has the CLI11 command-line parser compiled in:\n ${cli11}.\n\n"
+        "${CMAKE_MATCH_1}")
+  endif()
+endif()
+string(REGEX REPLACE "^, " "" TARNWICK_STATIC_BUILT_USING "${TARNWICK_STATIC_BUILT_USING}")
+string(REGEX REPLACE ", $" "" TARNWICK_STATIC_BUILT_USING "${TARNWICK_STATIC_BUILT_USING}")
 configure_file(packaging/copyright.in copyright @ONLY)
 
-install(FILES ${PROJECT_BINARY_DIR}/tarnwick.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${PROJECT_BINARY_DIR}/tarnwick.1.gz ${PROJECT_BINARY_DIR}/tarnwick-inspect.1.gz
+        DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${PROJECT_BINARY_DIR}/copyright ${PROJECT_BINARY_DIR}/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
@@ -130,7 +205,7 @@ add_custom_target(deb
           -DOVERRIDES=${PROJECT_SOURCE_DIR}/packaging/lintian-overrides
           -DEPOCH=${TARNWICK_SOURCE_DATE_EPOCH}
           -P ${PROJECT_SOURCE_DIR}/packaging/deb.cmake
-  DEPENDS tarnwick compressed_docs VERBATIM)
+  DEPENDS tarnwick tarnwick-inspect compressed_docs VERBATIM)
 
 # The RPM.
 set(CPACK_GENERATOR RPM)

@@ -3,10 +3,15 @@
 # that loads no C++ runtime; either way position-independent, bound at
 # start, with read-only relocations and the stack protector.
 #   cmake -DBINARY=path -DSTATIC=ON|OFF -DPROCESSOR=x86_64|aarch64
-#         -P check_linkage.cmake
-# TARNWICK_BINARY, when set, names the binary under test instead.
-if(DEFINED ENV{TARNWICK_BINARY} AND NOT "$ENV{TARNWICK_BINARY}" STREQUAL "")
-  set(BINARY "$ENV{TARNWICK_BINARY}")
+#         [-DCXX_RUNTIME=ON] [-DBINARY_VARIABLE=name] -P check_linkage.cmake
+# CXX_RUNTIME allows a dynamic binary to load the C++ runtime. The variable
+# named by BINARY_VARIABLE (TARNWICK_BINARY by default), when set in the
+# environment, names the binary under test instead.
+if(NOT BINARY_VARIABLE)
+  set(BINARY_VARIABLE TARNWICK_BINARY)
+endif()
+if(DEFINED ENV{${BINARY_VARIABLE}} AND NOT "$ENV{${BINARY_VARIABLE}}" STREQUAL "")
+  set(BINARY "$ENV{${BINARY_VARIABLE}}")
 endif()
 execute_process(COMMAND readelf -h -l -d -s -W ${BINARY} OUTPUT_VARIABLE elf
                 ERROR_VARIABLE elf COMMAND_ERROR_IS_FATAL ANY)
@@ -34,6 +39,6 @@ expect("__stack_chk_fail" "no stack protector")
 if(STATIC)
   refuse("program interpreter" "a static binary asks for a program interpreter")
   refuse("\\(NEEDED\\)" "a static binary needs shared libraries")
-else()
+elseif(NOT CXX_RUNTIME)
   refuse("NEEDED[^\n]*libstdc\\+\\+" "loads the C++ runtime")
 endif()

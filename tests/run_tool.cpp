@@ -114,8 +114,8 @@ Outcome run_program(const std::string& binary, const std::vector<std::string>& a
                                        : 128 + WTERMSIG(status);
   // A Windows program ends its lines with CR LF; compare lines, not ends.
   if (std::string_view(binary).ends_with(".exe"))
-    for (std::size_t at; (at = outcome.out.find("\r\n")) != std::string::npos;)
-      outcome.out.erase(at, 1);
+    for (std::string* text : {&outcome.out, &outcome.err})
+      for (std::size_t at; (at = text->find("\r\n")) != std::string::npos;) text->erase(at, 1);
   return outcome;
 }
 

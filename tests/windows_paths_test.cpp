@@ -68,6 +68,41 @@ TEST(WindowsPaths, Table) {
   expect_rows(rows);
 }
 
+// The inspector on Windows: a walk through folders in other scripts, paths
+// joined with backslashes and written as UTF-8, and files held by others.
+TEST(WindowsPaths, Inspector) {
+  if (!tool_is_windows_program()) GTEST_SKIP() << "only for a Windows binary";
+  const ScratchDir dir;
+  dir.write("Αρχεία/in/12345A678.ok", vardek_bytes());
+  dir.write("Αρχεία/in/54321A.ok", {});
+  dir.write("数据/out/12345A678.cmd", vardek_bytes({.long_id = true}));
+  const std::string valid =
+      ": valid: short form (12-byte identification), timestamp head at 18, key 202612081830\n";
+  const std::string valid_long =
+      ": valid: long form (15-byte identification), timestamp head at 21, key 202612081830\n";
+  // clang-format off
+  const Row rows[] = {
+    {{"Αρχεία"}, "Αρχεία\\in\\12345A678.ok" + valid +
+                 "Αρχεία\\in\\54321A.ok: not valid: length: 0 bytes read, at least 33 needed\n"
+                 "2 files judged: 1 valid, 1 not valid, 0 bad names, 0 not opened; 0 skipped\n",
+                 4, "a Greek folder, walked"},
+    {{"--json", "数据\\out\\12345A678.cmd"},
+     "{\"type\":\"file\",\"path\":\"数据\\\\out\\\\12345A678.cmd\",\"verdict\":\"valid\",\"form\":\"long\","
+     "\"head\":21,\"key\":\"202612081830\",\"length\":36}\n"
+     "{\"type\":\"summary\",\"schema\":1,\"files\":1,\"valid\":1,\"not-valid\":0,\"bad-name\":0,"
+     "\"cannot-open\":0,\"skipped\":0}\n",
+     0, "a Chinese folder in JSON"},
+    {{"--summary", "Αρχεία\\in\\12345A678.ok"},
+     "1 file judged: 1 valid, 0 not valid, 0 bad names, 0 not opened; 0 skipped\n", 0,
+     "held with read and delete access, all shared", held("read-delete", "Αρχεία\\in\\12345A678.ok")},
+    {{"数据"}, "数据\\out\\12345A678.cmd" + valid_long +
+               "1 file judged: 1 valid, 0 not valid, 0 bad names, 0 not opened; 0 skipped\n",
+     0, "held with write access, reading shared", held("write", "数据\\out\\12345A678.cmd")},
+  };
+  // clang-format on
+  expect_inspector_rows(rows);
+}
+
 TEST(WindowsText, Utf16AndUtf8) {
   struct TextCase {
     std::wstring_view utf16;
