@@ -53,7 +53,7 @@ std::string reason(DWORD error) {
 // The path as the system takes it: as typed below 260 characters, and in
 // the long form, made from the full path, above.
 std::wstring system_path(const std::string& path) {
-  const std::wstring typed = wide(path);
+  std::wstring typed = wide(path);
   const DWORD needed = GetFullPathNameW(typed.c_str(), 0, nullptr, nullptr);
   if (needed == 0) return typed;
   std::wstring full(needed, L'\0');
@@ -272,7 +272,7 @@ bool write_output(std::string_view bytes) {
     if (unit == L'\n') text += L'\r';
     text += unit;
   }
-  std::fflush(stdout);
+  static_cast<void>(std::fflush(stdout));
   DWORD shown = 0;
   return WriteConsoleW(out, text.data(), static_cast<DWORD>(text.size()), &shown,
                        nullptr) != 0;
@@ -297,6 +297,7 @@ std::FILE* open_file_list(const std::string& path, std::string& error) {
 
 std::vector<std::string> utf8_command_line(int argc, wchar_t** argv) {
   std::vector<std::string> words;
+  words.reserve(static_cast<std::size_t>(argc));
   for (int i = 0; i < argc; ++i) words.push_back(narrow(argv[i]));
   return words;
 }

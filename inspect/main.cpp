@@ -52,10 +52,11 @@ struct Options {
 };
 
 [[noreturn]] void bad_command_line(const std::string& why) {
-  std::fprintf(stderr,
-               "tarnwick-inspect: %s\n"
-               "Try 'tarnwick-inspect --help' for more information.\n",
-               why.c_str());
+  static_cast<void>(std::fprintf(
+      stderr,
+      "tarnwick-inspect: %s\n"
+      "Try 'tarnwick-inspect --help' for more information.\n",
+      why.c_str()));
   std::exit(RC_OTHER_PROBLEM);
 }
 
@@ -82,11 +83,11 @@ Options parse_command_line(int argc, char** argv) {
     bad_command_line(error.what());
   }
   if (help) {
-    std::fputs(USAGE, stdout);
+    static_cast<void>(std::fputs(USAGE, stdout));
     std::exit(0);
   }
   if (version) {
-    std::puts("tarnwick-inspect " TARNWICK_VERSION);
+    static_cast<void>(std::puts("tarnwick-inspect " TARNWICK_VERSION));
     std::exit(0);
   }
   if (options.paths.empty() && options.files_from.empty())
@@ -193,10 +194,10 @@ class Progress {
     width_ = std::fprintf(stderr, "\r%llu files, %.0f files/s ",
                           static_cast<unsigned long long>(seen),
                           static_cast<double>(seen) / seconds);
-    std::fflush(stderr);
+    static_cast<void>(std::fflush(stderr));
   }
   void clear() {
-    if (width_ > 0) std::fprintf(stderr, "\r%*s\r", width_, "");
+    if (width_ > 0) static_cast<void>(std::fprintf(stderr, "\r%*s\r", width_, ""));
   }
 
  private:
@@ -206,7 +207,7 @@ class Progress {
   int width_ = 0;
 };
 
-int run(int argc, char** argv) {
+int inspect_all(int argc, char** argv) {
   const Options options = parse_command_line(argc, argv);
   std::FILE* list = nullptr;
   if (!options.files_from.empty()) {
@@ -244,15 +245,28 @@ int run(int argc, char** argv) {
   progress.clear();
   printer->summary(summary, output.text());
   if (!output.finish()) {
-    std::fprintf(stderr, "tarnwick-inspect: cannot write the report\n");
+    static_cast<void>(std::fprintf(stderr, "tarnwick-inspect: cannot write the report\n"));
     return RC_OTHER_PROBLEM;
   }
   if (operands.failed()) {
-    std::fprintf(stderr, "tarnwick-inspect: cannot read all of the list '%s'\n",
-                 options.files_from.c_str());
+    static_cast<void>(std::fprintf(stderr, "tarnwick-inspect: cannot read all of the list '%s'\n",
+                                   options.files_from.c_str()));
     return RC_OTHER_PROBLEM;
   }
   return exit_status(summary);
+}
+
+// What cannot go on (no memory for a listing, a thread that cannot start)
+// ends the run with 3 and says so.
+int run(int argc, char** argv) {
+  try {
+    return inspect_all(argc, argv);
+  } catch (const std::exception& failure) {
+    static_cast<void>(std::fprintf(stderr, "tarnwick-inspect: %s\n", failure.what()));
+  } catch (...) {
+    static_cast<void>(std::fprintf(stderr, "tarnwick-inspect: stopped by an unknown error\n"));
+  }
+  return RC_OTHER_PROBLEM;
 }
 
 }  // namespace
@@ -263,6 +277,7 @@ extern "C" int wmain(int argc, wchar_t** argv);
 extern "C" int wmain(int argc, wchar_t** argv) {
   std::vector<std::string> words = utf8_command_line(argc, argv);
   std::vector<char*> pointers;
+  pointers.reserve(words.size() + 1);
   for (auto& word : words) pointers.push_back(word.data());
   pointers.push_back(nullptr);
   return run(argc, pointers.data());

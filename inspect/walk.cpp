@@ -39,8 +39,18 @@ Job done_job(FileReport report) {
 
 void judge(Job& job) {
   if (job.judged) return;
-  job.report = judge_file(std::move(job.report.path), job.directory.get(),
-                          job.name);
+  // A file that cannot be judged, for want of memory, is one that could not
+  // be read: it is reported, and the walk goes on.
+  std::string path = job.report.path;
+  try {
+    job.report = judge_file(std::move(job.report.path), job.directory.get(),
+                            job.name);
+  } catch (const std::exception& failure) {
+    job.report = FileReport{};
+    job.report.path = std::move(path);
+    job.report.verdict = Verdict::cannot_open;
+    job.report.error = failure.what();
+  }
   job.directory.reset();  // its descriptor is not needed any more
   job.judged = true;
 }
