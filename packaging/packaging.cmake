@@ -1,6 +1,6 @@
 # How the tool is installed and packaged: `cmake --install`; on Linux a
 # Debian package made with dpkg-deb (target deb), an RPM made by CPack and
-# a tar.gz archive (target tarball); on Windows a ZIP made by CPack; and
+# a tar.gz archive (target tarball); on Windows a ZIP (target zip); and
 # every package this machine can make in dist/ (target dist), with a bill
 # of materials and, given the publisher's keys, signed.
 
@@ -52,12 +52,16 @@ if(WIN32)
     message(WARNING "mandoc is not installed (Debian: mandoc): the Windows "
                     "package will have no manual page.")
   endif()
-  set(CPACK_GENERATOR ZIP)
-  set(CPACK_PACKAGE_FILE_NAME tarnwick-${PROJECT_VERSION}-win64)
-  # Given the publisher's certificate, every program is signed before it
-  # goes into the ZIP.
-  set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/packaging/sign-exe.cmake)
-  include(CPack)
+  # Made from an install, like the Linux archives: CPack's ZIP would follow
+  # the order of the folder's entries and the local time zone.
+  set(TARNWICK_ZIP ${PROJECT_BINARY_DIR}/tarnwick-${PROJECT_VERSION}-win64.zip)
+  add_custom_target(zip
+    COMMAND ${CMAKE_COMMAND} -DBUILD=${PROJECT_BINARY_DIR} -DOUTPUT=${TARNWICK_ZIP}
+            -DEPOCH=${TARNWICK_SOURCE_DATE_EPOCH} -P ${PROJECT_SOURCE_DIR}/packaging/zip.cmake
+    DEPENDS tarnwick VERBATIM)
+  if(TARGET manual_html)
+    add_dependencies(zip manual_html)
+  endif()
   return()
 endif()
 

@@ -1,9 +1,9 @@
-# Run by CPack once the Windows files are installed in its staging folder and
-# before they are zipped: with the publisher's code-signing certificate and
-# key (PEM files named by TARNWICK_CODESIGN_CERT and TARNWICK_CODESIGN_KEY),
-# each program is given an Authenticode signature, SHA-256, dated
-# SOURCE_DATE_EPOCH so that a signed build is reproducible too. Without
-# them the programs stay unsigned, and dist says so.
+# Signs every program in the folder STAGING, before it goes into the ZIP:
+# with the publisher's code-signing certificate and key (PEM files named by
+# TARNWICK_CODESIGN_CERT and TARNWICK_CODESIGN_KEY), each gets an
+# Authenticode signature, SHA-256, dated SOURCE_DATE_EPOCH so that a signed
+# build is reproducible too. Without them the programs stay unsigned, and
+# dist says so.
 if(NOT DEFINED ENV{TARNWICK_CODESIGN_CERT} OR NOT DEFINED ENV{TARNWICK_CODESIGN_KEY})
   return()
 endif()
@@ -12,7 +12,7 @@ if(NOT osslsigncode)
   message(FATAL_ERROR "TARNWICK_CODESIGN_CERT is set but osslsigncode is not installed "
                       "(Debian: osslsigncode)")
 endif()
-file(GLOB_RECURSE programs ${CPACK_TEMPORARY_INSTALL_DIRECTORY}/*.exe)
+file(GLOB_RECURSE programs ${STAGING}/*.exe)
 foreach(program IN LISTS programs)
   execute_process(
     COMMAND ${osslsigncode} sign -certs $ENV{TARNWICK_CODESIGN_CERT}
@@ -23,6 +23,5 @@ foreach(program IN LISTS programs)
     message(FATAL_ERROR "osslsigncode could not sign ${program}:\n${log}")
   endif()
   file(RENAME ${program}.signed ${program})
-  file(CHMOD ${program} PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE
-                                    GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+  file(CHMOD ${program} PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 endforeach()
