@@ -1,8 +1,9 @@
 # Makes the Windows ZIP from an install of the build: every program (signed
 # when the publisher's certificate is given, see sign-exe.cmake), LICENSE,
 # README.md and the manual pages as HTML, in one folder named like the ZIP.
-# Names sorted and every time the commit's, in UTC (a ZIP stores local
-# times): two builds of one commit give the same bytes.
+# Names sorted, every time the commit's, in UTC (a ZIP stores local
+# times), and no extra fields (they would carry each file's access and
+# change times): two builds of one commit give the same bytes.
 #   cmake -DBUILD=dir -DOUTPUT=name.zip -DEPOCH=seconds -P zip.cmake
 set(ENV{SOURCE_DATE_EPOCH} ${EPOCH})
 get_filename_component(top ${OUTPUT} NAME)
@@ -20,11 +21,12 @@ file(CHMOD_RECURSE ${root}
 set(STAGING ${root})
 include(${CMAKE_CURRENT_LIST_DIR}/sign-exe.cmake)
 
+find_program(zip zip REQUIRED)  # Debian: zip
 file(GLOB_RECURSE files RELATIVE ${root} ${root}/*)
 list(SORT files)
-string(TIMESTAMP date "%Y-%m-%d %H:%M:%S UTC" UTC)  # SOURCE_DATE_EPOCH
+execute_process(COMMAND touch --date=@${EPOCH} ${files} WORKING_DIRECTORY ${root}
+                COMMAND_ERROR_IS_FATAL ANY)
 file(REMOVE ${OUTPUT})
 execute_process(
-  COMMAND ${CMAKE_COMMAND} -E env TZ=UTC0
-          ${CMAKE_COMMAND} -E tar cf ${OUTPUT} --format=zip --mtime=${date} -- ${files}
+  COMMAND ${CMAKE_COMMAND} -E env TZ=UTC0 ${zip} -q -9 -X -D ${OUTPUT} ${files}
   WORKING_DIRECTORY ${root} COMMAND_ERROR_IS_FATAL ANY)
