@@ -24,6 +24,13 @@ endif()
 # materials: one entry a program.
 include(packaging/bom.cmake)
 tarnwick_bom_binary(tarnwick c-runtime libgcc)
+if(TARGET tarnwick-inspect)  # against glibc on Linux, musl build or not
+  if(WIN32)
+    tarnwick_bom_binary(tarnwick-inspect c-runtime libstdc++ libgcc)
+  else()
+    tarnwick_bom_binary(tarnwick-inspect glibc libstdc++ libgcc)
+  endif()
+endif()
 
 set(CPACK_PACKAGE_NAME tarnwick)
 set(CPACK_PACKAGE_VENDOR "the tarnwick authors")
