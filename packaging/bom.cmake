@@ -117,8 +117,12 @@ tarnwick_bom_runtime(libgcc libgcc "" "${gcc_licence}" ${file} ${CMAKE_CXX_COMPI
 tarnwick_print_file_name(file libstdc++.a)
 tarnwick_bom_runtime(libstdc++ libstdc++ "" "${gcc_licence}" ${file} ${CMAKE_CXX_COMPILER_VERSION})
 
+# The programs listed are also the ones the packages wait for:
+# TARNWICK_PROGRAMS.
 set_property(GLOBAL PROPERTY TARNWICK_BOM_BINARIES "[]")
+set(TARNWICK_PROGRAMS "")
 function(tarnwick_bom_binary target)  # runtimes linked in...
+  set(TARNWICK_PROGRAMS ${TARNWICK_PROGRAMS} ${target} PARENT_SCOPE)
   set(entry "{}")
   string(JSON entry SET "${entry}" name "\"${target}\"")
   if(WIN32)

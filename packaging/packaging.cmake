@@ -65,7 +65,7 @@ if(WIN32)
   add_custom_target(zip
     COMMAND ${CMAKE_COMMAND} -DBUILD=${PROJECT_BINARY_DIR} -DOUTPUT=${TARNWICK_ZIP}
             -DEPOCH=${TARNWICK_SOURCE_DATE_EPOCH} -P ${PROJECT_SOURCE_DIR}/packaging/zip.cmake
-    DEPENDS tarnwick VERBATIM)
+    DEPENDS ${TARNWICK_PROGRAMS} VERBATIM)
   if(TARGET manual_html)
     add_dependencies(zip manual_html)
   endif()
@@ -156,7 +156,7 @@ add_custom_target(deb
           -DOVERRIDES=${PROJECT_SOURCE_DIR}/packaging/lintian-overrides
           -DEPOCH=${TARNWICK_SOURCE_DATE_EPOCH}
           -P ${PROJECT_SOURCE_DIR}/packaging/deb.cmake
-  DEPENDS tarnwick compressed_docs VERBATIM)
+  DEPENDS ${TARNWICK_PROGRAMS} compressed_docs VERBATIM)
 
 # The archive for any Linux: what `cmake --install` puts under a prefix,
 # with the licence and the README, in one folder named for the target.
@@ -165,7 +165,7 @@ add_custom_target(tarball
   COMMAND ${CMAKE_COMMAND} -DSOURCE=${PROJECT_SOURCE_DIR} -DBUILD=${PROJECT_BINARY_DIR}
           -DOUTPUT=${TARNWICK_TARBALL} -DEPOCH=${TARNWICK_SOURCE_DATE_EPOCH}
           -P ${PROJECT_SOURCE_DIR}/packaging/tarball.cmake
-  DEPENDS tarnwick compressed_docs VERBATIM)
+  DEPENDS ${TARNWICK_PROGRAMS} compressed_docs VERBATIM)
 
 # The RPM, for the compiler's architecture: CPack would take `uname -m`.
 set(CPACK_GENERATOR RPM)
@@ -180,8 +180,12 @@ set(CPACK_RPM_EXCLUDE_FROM_AUTO_FILELIST_ADDITION /usr/share/man /usr/share/man/
     /usr/share/zsh /usr/share/zsh/site-functions /usr/share/fish /usr/share/fish/vendor_completions.d)
 set(CPACK_RPM_DEFAULT_DIR_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
-# The build host and time are the same for every build of one commit.
+# The build host and time are the same for every build of one commit. The
+# files go in as installed, stripped already: rpmbuild's own pass would
+# also drop the .comment section, so that a program would differ from its
+# copy in the other packages and in the bill of materials.
 set(CPACK_RPM_SPEC_MORE_DEFINE "%define packager ${CPACK_PACKAGE_CONTACT}
+%define __os_install_post %{nil}
 %define _buildhost reproducible
 %define use_source_date_epoch_as_buildtime 1
 %define clamp_mtime_to_source_date_epoch 1")
