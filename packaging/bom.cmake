@@ -4,6 +4,7 @@
 #   c-runtime          the C library this build's toolchain targets: musl,
 #                      glibc or the MinGW-w64 runtime
 #   musl, glibc, mingw-w64-runtime   one of them by name
+#   winpthreads        MinGW-w64's POSIX threads, under a C++ runtime's threads
 #   libgcc             GCC's start-up objects and low-level routines
 #   libstdc++          the C++ library
 # Their versions, licences and the Debian packages they come from are found
@@ -93,6 +94,8 @@ if(WIN32)
   tarnwick_print_file_name(file libmingwex.a)
   tarnwick_bom_runtime(mingw-w64-runtime mingw-w64-runtime "${version}" ZPL-2.1 ${file})
   set(TARNWICK_BOM_c-runtime "${TARNWICK_BOM_mingw-w64-runtime}")
+  tarnwick_print_file_name(file libpthread.a)  # the threads of the C++ runtime
+  tarnwick_bom_runtime(winpthreads winpthreads "" MIT ${file})
 else()
   set(version "")
   if(macros MATCHES "#define __GLIBC__ ([0-9]+)")

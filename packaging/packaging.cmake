@@ -26,7 +26,7 @@ include(packaging/bom.cmake)
 tarnwick_bom_binary(tarnwick c-runtime libgcc)
 if(TARGET tarnwick-inspect)  # against glibc on Linux, musl build or not
   if(WIN32)
-    tarnwick_bom_binary(tarnwick-inspect c-runtime libstdc++ libgcc)
+    tarnwick_bom_binary(tarnwick-inspect c-runtime winpthreads libstdc++ libgcc)
   else()
     tarnwick_bom_binary(tarnwick-inspect glibc libstdc++ libgcc)
   endif()
