@@ -12,6 +12,8 @@ execute_process(
   COMMAND ${CMAKE_COMMAND} -E env DESTDIR=${root}
           ${CMAKE_COMMAND} --install ${BUILD} --prefix /usr --strip
   OUTPUT_QUIET COMMAND_ERROR_IS_FATAL ANY)
+# Debian's zsh looks for packaged completions in vendor-completions.
+file(RENAME ${root}/usr/share/zsh/site-functions ${root}/usr/share/zsh/vendor-completions)
 file(MAKE_DIRECTORY ${root}/usr/share/lintian/overrides)
 file(COPY_FILE ${OVERRIDES} ${root}/usr/share/lintian/overrides/tarnwick)
 
@@ -19,7 +21,8 @@ file(CHMOD_RECURSE ${root}
      FILE_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ
      DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE
                            GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
-file(CHMOD ${root}/usr/bin/tarnwick ${root}/usr/bin/tarnwick-inspect
+file(GLOB programs ${root}/usr/bin/*)
+file(CHMOD ${programs}
      PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE
                  GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 

@@ -1,7 +1,8 @@
 # How the tool is installed and packaged: `cmake --install`; on Linux a
-# Debian package made with dpkg-deb (target deb) and an RPM made by CPack;
-# on Windows a ZIP made by CPack; and every package this machine can make
-# in dist/ (target dist).
+# Debian package made with dpkg-deb (target deb), an RPM made by CPack and
+# a tar.gz archive (target tarball); on Windows a ZIP (target zip); and
+# every package this machine can make in dist/ (target dist), with a bill
+# of materials and, given the publisher's keys, signed.
 
 include(GNUInstallDirs)
 
@@ -16,6 +17,18 @@ else()
                   OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
   if(NOT TARNWICK_SOURCE_DATE_EPOCH MATCHES "^[0-9]+$")  # not a git checkout
     file(TIMESTAMP ${PROJECT_SOURCE_DIR}/CMakeLists.txt TARNWICK_SOURCE_DATE_EPOCH "%s" UTC)
+  endif()
+endif()
+
+# The shipped programs and the runtimes linked into each, for the bill of
+# materials: one entry a program.
+include(packaging/bom.cmake)
+tarnwick_bom_binary(tarnwick c-runtime libgcc)
+if(TARGET tarnwick-inspect)  # against glibc on Linux, musl build or not
+  if(WIN32)
+    tarnwick_bom_binary(tarnwick-inspect c-runtime winpthreads libstdc++ libgcc)
+  else()
+    tarnwick_bom_binary(tarnwick-inspect glibc libstdc++ libgcc)
   endif()
 endif()
 
@@ -50,9 +63,16 @@ if(WIN32)
     message(WARNING "mandoc is not installed (Debian: mandoc): the Windows "
                     "package will have no manual page.")
   endif()
-  set(CPACK_GENERATOR ZIP)
-  set(CPACK_PACKAGE_FILE_NAME tarnwick-${PROJECT_VERSION}-win64)
-  include(CPack)
+  # Made from an install, like the Linux archives: CPack's ZIP would follow
+  # the order of the folder's entries and the local time zone.
+  set(TARNWICK_ZIP ${PROJECT_BINARY_DIR}/tarnwick-${PROJECT_VERSION}-win64.zip)
+  add_custom_target(zip
+    COMMAND ${CMAKE_COMMAND} -DBUILD=${PROJECT_BINARY_DIR} -DOUTPUT=${TARNWICK_ZIP}
+            -DEPOCH=${TARNWICK_SOURCE_DATE_EPOCH} -P ${PROJECT_SOURCE_DIR}/packaging/zip.cmake
+    DEPENDS ${TARNWICK_PROGRAMS} VERBATIM)
+  if(TARGET manual_html)
+    add_dependencies(zip manual_html)
+  endif()
   return()
 endif()
 
@@ -183,16 +203,22 @@ configure_file(packaging/copyright.in copyright @ONLY)
 
 install(FILES ${PROJECT_BINARY_DIR}/tarnwick.1.gz ${PROJECT_BINARY_DIR}/tarnwick-inspect.1.gz
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# Shell completions, where each shell looks under the prefix (the .deb
+# moves zsh's to Debian's vendor-completions).
+install(FILES completions/tarnwick.bash RENAME tarnwick
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
+install(FILES completions/_tarnwick DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/site-functions)
+install(FILES completions/tarnwick.fish DESTINATION ${CMAKE_INSTALL_DATADIR}/fish/vendor_completions.d)
 install(FILES ${PROJECT_BINARY_DIR}/copyright ${PROJECT_BINARY_DIR}/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 # The Debian package.
-if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+if(TARNWICK_ARCH STREQUAL "x86_64")
   set(TARNWICK_DEB_ARCH amd64)
-elseif(CMAKE_SYSTEM_PROCESSOR STREQUAL "aarch64")
+elseif(TARNWICK_ARCH STREQUAL "aarch64")
   set(TARNWICK_DEB_ARCH arm64)
 else()
-  set(TARNWICK_DEB_ARCH ${CMAKE_SYSTEM_PROCESSOR})
+  set(TARNWICK_DEB_ARCH ${TARNWICK_ARCH})
 endif()
 set(TARNWICK_DEB ${PROJECT_BINARY_DIR}/tarnwick_${PROJECT_VERSION}_${TARNWICK_DEB_ARCH}.deb)
 add_custom_target(deb
@@ -205,20 +231,36 @@ add_custom_target(deb
           -DOVERRIDES=${PROJECT_SOURCE_DIR}/packaging/lintian-overrides
           -DEPOCH=${TARNWICK_SOURCE_DATE_EPOCH}
           -P ${PROJECT_SOURCE_DIR}/packaging/deb.cmake
-  DEPENDS tarnwick tarnwick-inspect compressed_docs VERBATIM)
+  DEPENDS ${TARNWICK_PROGRAMS} compressed_docs VERBATIM)
 
-# The RPM.
+# The archive for any Linux: what `cmake --install` puts under a prefix,
+# with the licence and the README, in one folder named for the target.
+set(TARNWICK_TARBALL ${PROJECT_BINARY_DIR}/tarnwick-${PROJECT_VERSION}-${TARNWICK_TRIPLE}.tar.gz)
+add_custom_target(tarball
+  COMMAND ${CMAKE_COMMAND} -DSOURCE=${PROJECT_SOURCE_DIR} -DBUILD=${PROJECT_BINARY_DIR}
+          -DOUTPUT=${TARNWICK_TARBALL} -DEPOCH=${TARNWICK_SOURCE_DATE_EPOCH}
+          -P ${PROJECT_SOURCE_DIR}/packaging/tarball.cmake
+  DEPENDS ${TARNWICK_PROGRAMS} compressed_docs VERBATIM)
+
+# The RPM, for the compiler's architecture: CPack would take `uname -m`.
 set(CPACK_GENERATOR RPM)
+set(CPACK_RPM_PACKAGE_ARCHITECTURE ${TARNWICK_ARCH})
 set(CPACK_RPM_FILE_NAME RPM-DEFAULT)
 set(CPACK_RPM_PACKAGE_RELEASE 1)
 set(CPACK_RPM_PACKAGE_LICENSE MIT)
 set(CPACK_RPM_PACKAGE_GROUP "Applications/File")
 set(CPACK_RPM_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
-set(CPACK_RPM_EXCLUDE_FROM_AUTO_FILELIST_ADDITION /usr/share/man /usr/share/man/man1)
+set(CPACK_RPM_EXCLUDE_FROM_AUTO_FILELIST_ADDITION /usr/share/man /usr/share/man/man1
+    /usr/share/bash-completion /usr/share/bash-completion/completions
+    /usr/share/zsh /usr/share/zsh/site-functions /usr/share/fish /usr/share/fish/vendor_completions.d)
 set(CPACK_RPM_DEFAULT_DIR_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
-# The build host and time are the same for every build of one commit.
+# The build host and time are the same for every build of one commit. The
+# files go in as installed, stripped already: rpmbuild's own pass would
+# also drop the .comment section, so that a program would differ from its
+# copy in the other packages and in the bill of materials.
 set(CPACK_RPM_SPEC_MORE_DEFINE "%define packager ${CPACK_PACKAGE_CONTACT}
+%define __os_install_post %{nil}
 %define _buildhost reproducible
 %define use_source_date_epoch_as_buildtime 1
 %define clamp_mtime_to_source_date_epoch 1")
@@ -228,7 +270,9 @@ include(CPack)
 if(NOT CMAKE_CROSSCOMPILING)
   add_custom_target(dist
     COMMAND ${CMAKE_COMMAND} -DSOURCE=${PROJECT_SOURCE_DIR} -DBUILD=${PROJECT_BINARY_DIR}
-            -DCPACK=${CMAKE_CPACK_COMMAND} -DDEB=${TARNWICK_DEB}
-            -DVERSION=${PROJECT_VERSION} -P ${PROJECT_SOURCE_DIR}/packaging/dist.cmake
-    DEPENDS deb VERBATIM)
+            -DCPACK=${CMAKE_CPACK_COMMAND} -DDEB=${TARNWICK_DEB} -DTARBALL=${TARNWICK_TARBALL}
+            -DRPM_ARCH=${TARNWICK_ARCH} -DVERSION=${PROJECT_VERSION}
+            -DEPOCH=${TARNWICK_SOURCE_DATE_EPOCH}
+            -P ${PROJECT_SOURCE_DIR}/packaging/dist.cmake
+    DEPENDS deb tarball VERBATIM)
 endif()
