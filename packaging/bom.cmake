@@ -7,6 +7,7 @@
 #   winpthreads        MinGW-w64's POSIX threads, under a C++ runtime's threads
 #   libgcc             GCC's start-up objects and low-level routines
 #   libstdc++          the C++ library
+#   cli11              the CLI11 command-line parser, compiled in
 # Their versions, licences and the Debian packages they come from are found
 # here, at configure time, for this build's compiler; the entries go to
 # bom-binaries.json in the build folder, which dist reads.
@@ -119,6 +120,13 @@ tarnwick_print_file_name(file libgcc.a)
 tarnwick_bom_runtime(libgcc libgcc "" "${gcc_licence}" ${file} ${CMAKE_CXX_COMPILER_VERSION})
 tarnwick_print_file_name(file libstdc++.a)
 tarnwick_bom_runtime(libstdc++ libstdc++ "" "${gcc_licence}" ${file} ${CMAKE_CXX_COMPILER_VERSION})
+
+# A header-only library is compiled in: its version is the header's own.
+if(cli11_INCLUDE)
+  file(STRINGS ${cli11_INCLUDE}/CLI/Version.hpp version REGEX "#define CLI11_VERSION \"")
+  string(REGEX REPLACE ".*\"(.*)\".*" "\\1" version "${version}")
+  tarnwick_bom_runtime(cli11 CLI11 "${version}" BSD-3-Clause ${cli11_INCLUDE}/CLI/CLI.hpp)
+endif()
 
 # The programs listed are also the ones the packages wait for:
 # TARNWICK_PROGRAMS.

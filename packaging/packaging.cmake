@@ -26,9 +26,9 @@ include(packaging/bom.cmake)
 tarnwick_bom_binary(tarnwick c-runtime libgcc)
 if(TARGET tarnwick-inspect)  # against glibc on Linux, musl build or not
   if(WIN32)
-    tarnwick_bom_binary(tarnwick-inspect c-runtime winpthreads libstdc++ libgcc)
+    tarnwick_bom_binary(tarnwick-inspect c-runtime winpthreads libstdc++ libgcc cli11)
   else()
-    tarnwick_bom_binary(tarnwick-inspect glibc libstdc++ libgcc)
+    tarnwick_bom_binary(tarnwick-inspect glibc libstdc++ libgcc cli11)
   endif()
 endif()
 

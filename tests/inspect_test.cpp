@@ -446,6 +446,12 @@ TEST(Inspect, CommandLine) {
     EXPECT_TRUE(outcome.err.starts_with(call.err)) << outcome.err;
     EXPECT_TRUE(outcome.err.ends_with(hint)) << outcome.err;
   }
+  if (!tool_is_windows_program() && fs::exists("/dev/full")) {
+    // A report that cannot be written is not a success.
+    const std::vector<std::string> to_full_disk = {"sh", "-c", "exec \"$@\" >/dev/full", "sh"};
+    EXPECT_EQ(run_inspector({TARNWICK_SOURCE_DIR "/examples"}, to_full_disk),
+              (Outcome{"", "tarnwick-inspect: cannot write the report\n", 3}));
+  }
   const Outcome help = run_inspector({"--help"});
   EXPECT_TRUE(help.out.starts_with("Usage: tarnwick-inspect [OPTION]... PATH...\n")) << help.out;
   EXPECT_EQ(help.status, 0);
