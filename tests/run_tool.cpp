@@ -14,6 +14,7 @@
 #include <ostream>
 #include <cstdlib>
 #include <fstream>
+#include <iostream>
 #include <stdexcept>
 #include <string_view>
 
@@ -42,7 +43,9 @@ void PrintTo(const Outcome& outcome, std::ostream* os) {
       << "\", status: " << outcome.status << "}";
 }
 
-Outcome run_tool(const std::vector<std::string>& arguments,
+namespace {
+
+Outcome run_once(const std::vector<std::string>& arguments,
                  const std::vector<std::string>& launcher) {
   std::vector<std::string> words = launcher;
   // TARNWICK_LAUNCHER runs the binary through another program, such as an
@@ -115,6 +118,53 @@ Outcome run_tool(const std::vector<std::string>& arguments,
   if (tool_is_windows_program())
     for (std::size_t at; (at = outcome.out.find("\r\n")) != std::string::npos;)
       outcome.out.erase(at, 1);
+  return outcome;
+}
+
+// Does the tool run quiet with these arguments: only -q options (by their
+// second letter) before at least one file?
+bool quiet_call(const std::vector<std::string>& arguments) {
+  std::size_t i = 0;
+  for (; i < arguments.size() && arguments[i].starts_with('-'); ++i)
+    if (arguments[i].size() < 2 || (arguments[i][1] != 'q' && arguments[i][1] != 'Q'))
+      return false;
+  return i > 0 && i < arguments.size();
+}
+
+// Wine sometimes fails to start a process: status 1, nothing printed, its
+// own error message silenced by WINEDEBUG=-all. The tool never answers so
+// unless quiet (its status 1 comes with the digit), so only that outcome of
+// a call that is not quiet is tried again; each retry is reported on
+// standard error and, when TARNWICK_RETRY_LOG names a file, appended to it
+// for the suite to print.
+bool wine_failed_to_start(const std::vector<std::string>& arguments,
+                          const std::vector<std::string>& launcher,
+                          const Outcome& outcome) {
+  return tool_is_windows_program() && tool_is_emulated() && launcher.empty() &&
+         !quiet_call(arguments) && outcome == Outcome{"", "", 1};
+}
+
+void report_retry(const std::vector<std::string>& arguments, int attempt) {
+  std::string call = "retry " + std::to_string(attempt) + ": status 1 and nothing printed for";
+  for (const auto& a : arguments) call += " '" + a + "'";
+  if (const auto* info = testing::UnitTest::GetInstance()->current_test_info())
+    call += std::string(" in ") + info->test_suite_name() + "." + info->name();
+  std::cerr << call << '\n';
+  if (const char* log = std::getenv("TARNWICK_RETRY_LOG"); log && *log)
+    std::ofstream(log, std::ios::app) << call << '\n';
+}
+
+}  // namespace
+
+Outcome run_tool(const std::vector<std::string>& arguments,
+                 const std::vector<std::string>& launcher) {
+  constexpr int RETRIES = 2;
+  Outcome outcome = run_once(arguments, launcher);
+  for (int attempt = 1;
+       attempt <= RETRIES && wine_failed_to_start(arguments, launcher, outcome); ++attempt) {
+    report_retry(arguments, attempt);
+    outcome = run_once(arguments, launcher);
+  }
   return outcome;
 }
 
