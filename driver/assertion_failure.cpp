@@ -7,10 +7,11 @@
 #include <cstdlib>
 
 // NOLINTBEGIN(cert-dcl58-cpp,bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp)
-// The library's headers declare it; the tool gives the definition.
+// The library's headers declare it, [[noreturn]] and all; the tool gives
+// the definition.
 namespace std {
-[[noreturn]] void __glibcxx_assert_fail(const char* file, int line, const char* function,
-                                        const char* condition) noexcept {
+void __glibcxx_assert_fail(const char* file, int line, const char* function,
+                          const char* condition) noexcept {
   static_cast<void>(std::fprintf(stderr, "%s:%d: %s: Assertion '%s' failed.\n", file,
                                  line, function, condition));
   std::abort();
