@@ -42,6 +42,7 @@ TEST(HostileInput, Table) {
   fs::create_symlink("nowhere/at/all", "in/20003A.ok");
   ASSERT_EQ(mkfifo("in/20004A.ok", 0600), 0);
   ASSERT_EQ(mkfifo("in/20005A.ok", 0600), 0);
+  ASSERT_EQ(mkfifo("in/20006A.ok", 0600), 0);
   dir.write("plain", {});
   write_sparse(dir, "out/30000A.cmd", vardek_bytes({.middle = READ_LIMIT - 33}), GIB);
   write_sparse(dir, "out/30001A.cmd", {}, GIB);
@@ -62,6 +63,13 @@ TEST(HostileInput, Table) {
       "exec 3<>in/20005A.ok; { head -c 10 in/12345A.ok; sleep 0.3;"
       " tail -c +11 in/12345A.ok; } >&3 & exec \"$@\" 3>&-",
       "sh"};
+  // One byte first, then, after a pause, the rest: a read that gives a
+  // single byte is a part like any other.
+  const std::vector<std::string> one_byte_first = {
+      "sh", "-c",
+      "exec 3<>in/20006A.ok; { head -c 1 in/12345A.ok; sleep 0.5;"
+      " tail -c +2 in/12345A.ok; } >&3 & exec \"$@\" 3>&-",
+      "sh"};
 
   // clang-format off
   const Row rows[] = {
@@ -76,6 +84,7 @@ TEST(HostileInput, Table) {
     {{"in/20003A.ok"},     no_open("in/20003A.ok"), 3, "dangling link"},
     {{"in/20004A.ok"},     not_valid("in/20004A.ok"), 4, "FIFO without a writer: no wait"},
     {{"in/20005A.ok"},     "0\n", 0, "FIFO with a slow writer: waits for all of it", slow_writer},
+    {{"in/20006A.ok"},     "0\n", 0, "FIFO whose writer sends one byte, then the rest", one_byte_first},
     {{"in/12345A.ok"},     "0\n", 0, "standard input closed: the file gets descriptor 0", stdin_closed},
     {{"in/12345A.ok"},     "", 0, "the reader of standard output has gone: still the verdict's status", reader_gone},
     {{"plain/in/12345A.ok"}, no_open("plain/in/12345A.ok"), 3, "path through a file"},

@@ -14,6 +14,7 @@
 #include <ostream>
 #include <cstdlib>
 #include <fstream>
+#include <iostream>
 #include <stdexcept>
 #include <string_view>
 
@@ -44,8 +45,8 @@ void PrintTo(const Outcome& outcome, std::ostream* os) {
 
 namespace {
 
-Outcome run_program(const std::string& binary, const std::vector<std::string>& arguments,
-                    const std::vector<std::string>& launcher) {
+Outcome run_once(const std::string& binary, const std::vector<std::string>& arguments,
+                 const std::vector<std::string>& launcher) {
   std::vector<std::string> words = launcher;
   // TARNWICK_LAUNCHER runs the binary through another program, such as an
   // emulator.
@@ -119,9 +120,58 @@ Outcome run_program(const std::string& binary, const std::vector<std::string>& a
   return outcome;
 }
 
+// Does the tool run quiet with these arguments: only -q options (by their
+// second letter) before at least one file?
+bool quiet_call(const std::vector<std::string>& arguments) {
+  std::size_t i = 0;
+  for (; i < arguments.size() && arguments[i].starts_with('-'); ++i)
+    if (arguments[i].size() < 2 || (arguments[i][1] != 'q' && arguments[i][1] != 'Q'))
+      return false;
+  return i > 0 && i < arguments.size();
+}
+
+// Wine sometimes fails to start a process: status 1, nothing printed, its
+// own error message silenced by WINEDEBUG=-all. The tool never answers so
+// unless quiet (its status 1 comes with the digit), so only that outcome of
+// a call that is not quiet is tried again; each retry is reported on
+// standard error and, when TARNWICK_RETRY_LOG names a file, appended to it
+// for the suite to print. The inspector never exits with 1 at all, quiet
+// or not.
+bool wine_failed_to_start(const std::string& binary, bool inspector,
+                          const std::vector<std::string>& arguments,
+                          const std::vector<std::string>& launcher,
+                          const Outcome& outcome) {
+  return binary.ends_with(".exe") && tool_is_emulated() && launcher.empty() &&
+         (inspector || !quiet_call(arguments)) && outcome == Outcome{"", "", 1};
+}
+
+void report_retry(const std::vector<std::string>& arguments, int attempt) {
+  std::string call = "retry " + std::to_string(attempt) + ": status 1 and nothing printed for";
+  for (const auto& a : arguments) call += " '" + a + "'";
+  if (const auto* info = testing::UnitTest::GetInstance()->current_test_info())
+    call += std::string(" in ") + info->test_suite_name() + "." + info->name();
+  std::cerr << call << '\n';
+  if (const char* log = std::getenv("TARNWICK_RETRY_LOG"); log && *log)
+    std::ofstream(log, std::ios::app) << call << '\n';
+}
+
 std::string binary_from(const char* variable, const char* built) {
   const char* binary = std::getenv(variable);
   return binary && *binary ? binary : built;
+}
+
+Outcome run_with_retries(const std::string& binary, bool inspector,
+                         const std::vector<std::string>& arguments,
+                         const std::vector<std::string>& launcher) {
+  constexpr int RETRIES = 2;
+  Outcome outcome = run_once(binary, arguments, launcher);
+  for (int attempt = 1;
+       attempt <= RETRIES && wine_failed_to_start(binary, inspector, arguments, launcher, outcome);
+       ++attempt) {
+    report_retry(arguments, attempt);
+    outcome = run_once(binary, arguments, launcher);
+  }
+  return outcome;
 }
 
 }  // namespace
@@ -129,14 +179,14 @@ std::string binary_from(const char* variable, const char* built) {
 Outcome run_tool(const std::vector<std::string>& arguments,
                  const std::vector<std::string>& launcher) {
   // TARNWICK_BINARY replaces the binary that was built.
-  return run_program(binary_from("TARNWICK_BINARY", TARNWICK_BUILT_BINARY), arguments,
-                     launcher);
+  return run_with_retries(binary_from("TARNWICK_BINARY", TARNWICK_BUILT_BINARY), false,
+                          arguments, launcher);
 }
 
 Outcome run_inspector(const std::vector<std::string>& arguments,
                       const std::vector<std::string>& launcher) {
-  return run_program(binary_from("TARNWICK_INSPECT_BINARY", TARNWICK_BUILT_INSPECTOR),
-                     arguments, launcher);
+  return run_with_retries(binary_from("TARNWICK_INSPECT_BINARY", TARNWICK_BUILT_INSPECTOR), true,
+                          arguments, launcher);
 }
 
 ScratchDir::ScratchDir() : previous_(std::filesystem::current_path()) {
