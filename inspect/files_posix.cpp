@@ -67,16 +67,6 @@ ssize_t read_at(int fd, unsigned char* buffer, std::size_t size, off_t at) {
   return got;
 }
 
-void keep_parts(const unsigned char* image, std::size_t length,
-                ReadParts& parts) {
-  const ImageParts whole = parts_of({image, length});
-  std::memcpy(parts.start, whole.start.data(), whole.start.size());
-  parts.start_size = whole.start.size();
-  std::memcpy(parts.end, whole.end.data(), whole.end.size());
-  parts.end_size = whole.end.size();
-  parts.length = length;
-}
-
 // The tool's own way: read on until IMAGE_CAPACITY bytes are in or the file
 // ends. For what is not a regular file, and for one that changed while its
 // parts were read.
@@ -98,7 +88,7 @@ bool read_like_the_tool(int fd, bool seekable, ReadParts& parts,
     if (got == 0) break;
     length += static_cast<std::size_t>(got);
   }
-  keep_parts(image.get(), length, parts);
+  keep_image(image.get(), length, parts);
   return true;
 }
 
@@ -115,7 +105,7 @@ bool finish_regular(int fd, const unsigned char* first, std::size_t got,
   // files, which give less than asked before their end.
   if (got < WHOLE_READ) {
     if (got == size) {
-      keep_parts(first, got, parts);
+      keep_image(first, got, parts);
       return true;
     }
     return read_like_the_tool(fd, true, parts, error);

@@ -87,16 +87,6 @@ bool read_at(HANDLE file, unsigned char* buffer, std::size_t size,
   return true;
 }
 
-void keep_parts(const unsigned char* image, std::size_t length,
-                ReadParts& parts) {
-  const ImageParts whole = parts_of({image, length});
-  std::memcpy(parts.start, whole.start.data(), whole.start.size());
-  parts.start_size = whole.start.size();
-  std::memcpy(parts.end, whole.end.data(), whole.end.size());
-  parts.end_size = whole.end.size();
-  parts.length = length;
-}
-
 // The tool's own way: read on until IMAGE_CAPACITY bytes are in or the file
 // ends.
 bool read_like_the_tool(HANDLE file, bool seekable, ReadParts& parts,
@@ -125,7 +115,7 @@ bool read_like_the_tool(HANDLE file, bool seekable, ReadParts& parts,
     if (got == 0) break;
     length += got;
   }
-  keep_parts(image.get(), length, parts);
+  keep_image(image.get(), length, parts);
   return true;
 }
 
@@ -144,11 +134,13 @@ bool read_regular(HANDLE file, std::uint64_t size, ReadParts& parts,
       error = reason(GetLastError());
       return false;
     }
-    if (got < sizeof whole) {
-      keep_parts(whole, got, parts);
+    // One read that asked for more than came back, from a file whose size
+    // says the same: the whole file at one moment.
+    if (got < sizeof whole && got == size) {
+      keep_image(whole, got, parts);
       return true;
     }
-    return read_like_the_tool(file, true, parts, error);  // it grew
+    return read_like_the_tool(file, true, parts, error);  // it changed
   }
   std::size_t start = 0;
   unsigned char end[sizeof END_RECORD + 1];

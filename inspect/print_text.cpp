@@ -49,6 +49,16 @@ void append_quoted(std::string& out, std::string_view text) {
   out += '"';
 }
 
+// Says so when the file holds more than the bytes judged.
+void append_judged_part(const ReadParts& read, std::string& out) {
+  if (!longer_than_judged(read)) return;
+  out += "; only the first ";
+  append_number(out, read.length);
+  out += " of ";
+  append_number(out, read.size);
+  out += " bytes were judged";
+}
+
 void explain_name(const FileReport& report, std::string& out) {
   switch (report.name.failed) {
     case NameRule::passed:
@@ -132,13 +142,7 @@ void explain_content(const FileReport& report, std::string& out) {
       append_hex(out, finding.expected[i], ' ');
     }
   }
-  if (longer_than_judged(report.read)) {
-    out += "; only the first ";
-    append_number(out, report.read.length);
-    out += " of ";
-    append_number(out, report.read.size);
-    out += " bytes were judged";
-  }
+  append_judged_part(report.read, out);
 }
 
 class TextPrinter final : public Printer {
@@ -155,13 +159,7 @@ class TextPrinter final : public Printer {
         append_number(out, check.head);
         out += ", key ";
         append_hex(out, timestamp_key(report.read.parts().start, check));
-        if (longer_than_judged(report.read)) {
-          out += "; only the first ";
-          append_number(out, report.read.length);
-          out += " of ";
-          append_number(out, report.read.size);
-          out += " bytes were judged";
-        }
+        append_judged_part(report.read, out);
         break;
       }
       case Verdict::bad_name:

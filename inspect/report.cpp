@@ -1,5 +1,16 @@
 #include "report.h"
 
+#include <cstring>
+
+void keep_image(const unsigned char* image, std::size_t length, ReadParts& parts) {
+  const ImageParts whole = parts_of({image, length});
+  std::memcpy(parts.start, whole.start.data(), whole.start.size());
+  parts.start_size = whole.start.size();
+  std::memcpy(parts.end, whole.end.data(), whole.end.size());
+  parts.end_size = whole.end.size();
+  parts.length = length;
+}
+
 void Summary::count(Verdict verdict) {
   switch (verdict) {
     case Verdict::valid: ++valid; break;

@@ -37,6 +37,9 @@ struct ReadParts {
   ImageParts parts() const { return {{start, start_size}, {end, end_size}, length}; }
 };
 
+// Keeps the parts of a whole image that was read, `length` bytes of it.
+void keep_image(const unsigned char* image, std::size_t length, ReadParts& parts);
+
 struct FileReport {
   std::string path;  // as the user named it, or as the walk joined it
   Verdict verdict = Verdict::skipped;
