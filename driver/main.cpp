@@ -6,6 +6,9 @@
 #include <cstring>
 
 #include "vardek_file.h"
+#ifdef _WIN32
+#include "windows_paths.h"
+#endif
 
 namespace {
 
@@ -93,7 +96,11 @@ ResultCode decide_verdict(const TimestampKey& first,
 // Windows gives the arguments in UTF-16; the tool works on UTF-8 throughout.
 extern "C" int wmain(int argc, wchar_t** argv);
 extern "C" int wmain(int argc, wchar_t** argv) {
-  run(argc, utf8_arguments(argc, argv));
+  char** const arguments = utf8_arguments(argc, argv);
+  // No command line that Windows makes is too long for it; were one ever
+  // to be, the tool would stop rather than judge what it could not read.
+  if (arguments == nullptr) std::exit(RC_OTHER_PROBLEM);
+  run(argc, arguments);
 }
 #else
 int main(int argc, char** argv) { run(argc, argv); }

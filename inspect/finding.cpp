@@ -12,12 +12,12 @@ std::string bytes_at(const unsigned char* bytes, std::size_t size,
 }  // namespace
 
 Finding finding_of(const FileReport& report) {
-  const ReadParts& read = report.read;
+  const FileSample& read = report.read;
   const ContentCheck& check = report.content;
   Finding finding;
   finding.offset = check.offset;
   switch (check.failed) {
-    case ContentTest::passed:
+    case ContentTest::none:
       break;
     case ContentTest::length: {
       // A file this short is held whole by its two parts.
@@ -85,13 +85,7 @@ std::string_view extension_of(const FileReport& report) {
       .substr(report.name.base + report.name.stem);
 }
 
-std::vector<std::string_view> allowed_extensions(NameKind kind) {
-  if (kind == NameKind::response) return {".ok", ".fail"};
-  if (kind == NameKind::command) return {".cmd"};
-  return {};
-}
-
-bool longer_than_judged(const ReadParts& read) {
+bool longer_than_judged(const FileSample& read) {
   return read.sized && read.size > read.length;
 }
 

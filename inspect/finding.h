@@ -42,15 +42,12 @@ std::string_view last_directory(const FileReport& report);
 // What follows the stem.
 std::string_view extension_of(const FileReport& report);
 
-// The extensions that the directory's kind of file takes.
-std::vector<std::string_view> allowed_extensions(NameKind kind);
-
 // Bytes as lowercase hex digits; with a separator, one between each two.
 void append_hex(std::string& out, std::string_view bytes,
                 char separator = '\0');
 void append_hex(std::string& out, ByteView bytes, char separator = '\0');
 
 // Whether the file holds more than the bytes judged.
-bool longer_than_judged(const ReadParts& read);
+bool longer_than_judged(const FileSample& read);
 
 #endif

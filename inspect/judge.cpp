@@ -2,11 +2,7 @@
 
 #include <utility>
 
-std::string trimmed_argument(std::string argument) {
-  if (!argument.empty() && argument.front() == '"') argument.erase(0, 1);
-  if (!argument.empty() && argument.back() == '"') argument.pop_back();
-  return argument;
-}
+#include "read_strategy.h"
 
 FileReport judge_file(std::string path, const Directory* parent,
                       const std::string& name) {
@@ -28,8 +24,8 @@ FileReport judge_file(std::string path, const Directory* parent,
     case ReadOutcome::read:
       break;
   }
-  report.content = check_content(report.read.parts());
-  report.verdict = report.content.failed == ContentTest::passed
+  report.content = check_content(report.read.checked());
+  report.verdict = report.content.failed == ContentTest::none
                        ? Verdict::valid
                        : Verdict::not_valid;
   return report;

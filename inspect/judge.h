@@ -5,12 +5,9 @@
 
 #include <string>
 
-#include "files.h"
 #include "report.h"
 
-// The path the tool would use for an argument: a double quote that a shell
-// left at either end is dropped.
-std::string trimmed_argument(std::string argument);
+struct Directory;
 
 // Judges the file at `path`, as the tool judges it: the name first, then
 // the content. `parent` and `name` say where a walk found it; a file the

@@ -12,9 +12,13 @@
 #include <thread>
 #include <vector>
 
-#include "files.h"
+#include "console.h"
+#include "directories.h"
 #include "printer.h"
 #include "walk.h"
+#ifdef _WIN32
+#include "windows_paths.h"
+#endif
 
 namespace {
 
@@ -275,12 +279,12 @@ int run(int argc, char** argv) {
 // Windows gives the arguments in UTF-16; the inspector works in UTF-8.
 extern "C" int wmain(int argc, wchar_t** argv);
 extern "C" int wmain(int argc, wchar_t** argv) {
-  std::vector<std::string> words = utf8_command_line(argc, argv);
-  std::vector<char*> pointers;
-  pointers.reserve(words.size() + 1);
-  for (auto& word : words) pointers.push_back(word.data());
-  pointers.push_back(nullptr);
-  return run(argc, pointers.data());
+  char** const arguments = utf8_arguments(argc, argv);
+  if (arguments == nullptr) {
+    static_cast<void>(std::fputs("tarnwick-inspect: the command line is too long\n", stderr));
+    return RC_OTHER_PROBLEM;
+  }
+  return run(argc, arguments);
 }
 #else
 int main(int argc, char** argv) { return run(argc, argv); }

@@ -103,7 +103,7 @@ void string_field(std::string& out, std::string_view name,
 void name_fields(const FileReport& report, std::string& out) {
   string_field(out, "rule", rule_name(report.name.failed));
   switch (report.name.failed) {
-    case NameRule::passed:
+    case NameRule::none:
       break;
     case NameRule::directory:
       string_field(out, "directory", last_directory(report));
@@ -129,7 +129,7 @@ void name_fields(const FileReport& report, std::string& out) {
       string_field(out, "extension", extension_of(report));
       field(out, "allowed");
       out += '[';
-      const auto allowed = allowed_extensions(report.name.directory);
+      const auto allowed = allowed_extensions(report.name.directory_kind);
       for (std::size_t i = 0; i < allowed.size(); ++i) {
         if (i > 0) out += ',';
         append_string(out, allowed[i]);
@@ -184,7 +184,7 @@ class JsonPrinter final : public Printer {
         string_field(out, "form", check.long_id ? "long" : "short");
         number_field(out, "head", check.head);
         field(out, "key");
-        append_hex_string(out, timestamp_key(report.read.parts().start, check));
+        append_hex_string(out, timestamp_key(report.read.checked().start, check));
         break;
       }
       case Verdict::bad_name:

@@ -50,7 +50,7 @@ void append_quoted(std::string& out, std::string_view text) {
 }
 
 // Says so when the file holds more than the bytes judged.
-void append_judged_part(const ReadParts& read, std::string& out) {
+void append_judged_part(const FileSample& read, std::string& out) {
   if (!longer_than_judged(read)) return;
   out += "; only the first ";
   append_number(out, read.length);
@@ -61,7 +61,7 @@ void append_judged_part(const ReadParts& read, std::string& out) {
 
 void explain_name(const FileReport& report, std::string& out) {
   switch (report.name.failed) {
-    case NameRule::passed:
+    case NameRule::none:
       break;
     case NameRule::directory: {
       const std::string_view dir = last_directory(report);
@@ -106,9 +106,14 @@ void explain_name(const FileReport& report, std::string& out) {
         append_quoted(out, extension);
         out += " follows the stem";
       }
-      out += report.name.directory == NameKind::response
-                 ? "; a response file (in/) takes \".ok\" or \".fail\""
-                 : "; a command file (out/) takes \".cmd\"";
+      out += report.name.directory_kind == NameKind::response
+                 ? "; a response file (in/) takes "
+                 : "; a command file (out/) takes ";
+      const auto allowed = allowed_extensions(report.name.directory_kind);
+      for (std::size_t i = 0; i < allowed.size(); ++i) {
+        if (i > 0) out += " or ";
+        append_quoted(out, allowed[i]);
+      }
       break;
     }
   }
@@ -121,11 +126,12 @@ void explain_content(const FileReport& report, std::string& out) {
     out += "length: ";
     append_number(out, report.read.length);
     out += report.read.length == 1 ? " byte read" : " bytes read";
-    out += ", at least 33 needed";
+    out += ", at least ";
+    append_number(out, MIN_FILE_SIZE);
+    out += " needed";
   } else {
-    static constexpr std::string_view TESTS[] = {
-        "", "", "marker", "identification", "timestamp head", "end record"};
-    out += TESTS[static_cast<std::size_t>(check.failed)];
+    // The test's own name, in words: "timestamp head" for timestamp-head.
+    for (const char c : test_name(check.failed)) out += c == '-' ? ' ' : c;
     out += " at offset ";
     append_offset(out, finding.offset);
     out += ": found ";
@@ -158,7 +164,7 @@ class TextPrinter final : public Printer {
         out += ", timestamp head at ";
         append_number(out, check.head);
         out += ", key ";
-        append_hex(out, timestamp_key(report.read.parts().start, check));
+        append_hex(out, timestamp_key(report.read.checked().start, check));
         append_judged_part(report.read, out);
         break;
       }

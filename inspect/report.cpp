@@ -2,13 +2,14 @@
 
 #include <cstring>
 
-void keep_image(const unsigned char* image, std::size_t length, ReadParts& parts) {
-  const ImageParts whole = parts_of({image, length});
-  std::memcpy(parts.start, whole.start.data(), whole.start.size());
-  parts.start_size = whole.start.size();
-  std::memcpy(parts.end, whole.end.data(), whole.end.size());
-  parts.end_size = whole.end.size();
-  parts.length = length;
+void keep_image(const unsigned char* image, std::size_t length,
+                FileSample& sample) {
+  const CheckedBytes whole = checked_bytes_of({image, length});
+  std::memcpy(sample.start, whole.start.data(), whole.start.size());
+  sample.start_size = whole.start.size();
+  std::memcpy(sample.end, whole.end.data(), whole.end.size());
+  sample.end_size = whole.end.size();
+  sample.length = length;
 }
 
 void Summary::count(Verdict verdict) {
@@ -40,28 +41,6 @@ std::string_view kind_name(EntryKind kind) {
     case EntryKind::other: break;
   }
   return "other";
-}
-
-std::string_view test_name(ContentTest test) {
-  switch (test) {
-    case ContentTest::passed: break;
-    case ContentTest::length: return "length";
-    case ContentTest::marker: return "marker";
-    case ContentTest::identification: return "identification";
-    case ContentTest::timestamp_head: return "timestamp-head";
-    case ContentTest::end_record: return "end-record";
-  }
-  return "passed";
-}
-
-std::string_view rule_name(NameRule rule) {
-  switch (rule) {
-    case NameRule::passed: break;
-    case NameRule::directory: return "directory";
-    case NameRule::stem: return "stem";
-    case NameRule::extension: return "extension";
-  }
-  return "passed";
 }
 
 std::string_view verdict_name(Verdict verdict) {

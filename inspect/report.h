@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "vardek_file.h"
+#include "vardek_rules.h"
 
 enum class Verdict { valid, bad_name, cannot_open, not_valid, skipped };
 
@@ -24,8 +24,9 @@ enum class EntryKind {
   other,
 };
 
-// The bytes the checks read, copied out of the file.
-struct ReadParts {
+// What was read of one file: the bytes the checks look at, copied out of
+// it, with how much the tool would read and how large the file is.
+struct FileSample {
   unsigned char start[CHECKED_START_SIZE];
   std::size_t start_size = 0;
   unsigned char end[sizeof END_RECORD];
@@ -34,18 +35,22 @@ struct ReadParts {
   std::uint64_t size = 0;   // the file's whole size, where it has one
   bool sized = false;       // a regular file, whose size is known
 
-  ImageParts parts() const { return {{start, start_size}, {end, end_size}, length}; }
+  CheckedBytes checked() const {
+    return {{start, start_size}, {end, end_size}, length};
+  }
 };
 
-// Keeps the parts of a whole image that was read, `length` bytes of it.
-void keep_image(const unsigned char* image, std::size_t length, ReadParts& parts);
+// Keeps what the checks look at of a whole image that was read, `length`
+// bytes of it.
+void keep_image(const unsigned char* image, std::size_t length,
+                FileSample& sample);
 
 struct FileReport {
   std::string path;  // as the user named it, or as the walk joined it
   Verdict verdict = Verdict::skipped;
   NameCheck name{};          // every verdict but skipped
   ContentCheck content{};    // valid and not_valid
-  ReadParts read;            // valid and not_valid
+  FileSample read;           // valid and not_valid
   std::string error;         // cannot_open: the system's reason
   EntryKind kind = EntryKind::regular;  // skipped: what was found
 };
@@ -68,10 +73,8 @@ struct Summary {
 // named, else 0.
 ResultCode exit_status(const Summary& summary);
 
-// Names the printers share.
+// Names the printers share; the rules name their own parts and tests.
 std::string_view kind_name(EntryKind kind);
-std::string_view test_name(ContentTest test);
-std::string_view rule_name(NameRule rule);
 std::string_view verdict_name(Verdict verdict);
 
 #endif

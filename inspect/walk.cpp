@@ -1,15 +1,14 @@
 #include "walk.h"
 
 #include <algorithm>
-#include <condition_variable>
 #include <exception>
-#include <mutex>
 #include <thread>
 #include <utility>
 #include <vector>
 
-#include "files.h"
+#include "directories.h"
 #include "judge.h"
+#include "ordered_pipeline.h"
 
 namespace {
 
@@ -116,7 +115,7 @@ void walk_tree(std::string root, const Emit& emit) {
 template <typename Emit>
 void walk_operands(const OperandSource& operands, const Emit& emit) {
   for (std::string operand; operands(operand);) {
-    std::string path = trimmed_argument(std::move(operand));
+    std::string path(trim_quotes(operand));
     if (name_kind(path) == NameKind::rejected && is_directory(path))
       walk_tree(std::move(path), emit);
     else
@@ -128,74 +127,6 @@ void walk_operands(const OperandSource& operands, const Emit& emit) {
 // threads meet once a batch, not once a file.
 constexpr std::size_t BATCH_SIZE = 64;
 using Batch = std::vector<Job>;
-
-// The batches between the walk and the report, in a ring of fixed size: the
-// walk waits when it is full, so memory does not grow with the tree.
-// Workers judge any batch in it; the reports leave in the ring's order.
-class Pipeline {
- public:
-  explicit Pipeline(std::size_t size) : slots_(size), judged_(size, false) {}
-
-  void add(Batch&& batch) {
-    std::unique_lock lock(mutex_);
-    space_.wait(lock, [&] { return tail_ - head_ < slots_.size(); });
-    slots_[tail_ % slots_.size()] = std::move(batch);
-    judged_[tail_ % slots_.size()] = false;
-    ++tail_;
-    work_.notify_one();
-  }
-
-  void close() {
-    std::lock_guard lock(mutex_);
-    closed_ = true;
-    work_.notify_all();
-    ready_.notify_one();
-  }
-
-  // A worker's loop: until the walk has ended and no batch waits.
-  void work() {
-    std::unique_lock lock(mutex_);
-    while (true) {
-      work_.wait(lock, [&] { return claimed_ < tail_ || closed_; });
-      if (claimed_ == tail_) return;  // closed, and nothing left
-      const std::size_t index = claimed_++;
-      Batch& batch = slots_[index % slots_.size()];
-      lock.unlock();
-      for (Job& job : batch) judge(job);  // the slot stays put until reported
-      lock.lock();
-      judged_[index % slots_.size()] = true;
-      if (index == head_) ready_.notify_one();
-    }
-  }
-
-  // The next batch in order; false once every one has been taken. Calls
-  // `tick` while it waits.
-  bool next(Batch& batch, const Tick& tick) {
-    std::unique_lock lock(mutex_);
-    while (!(head_ < tail_ && judged_[head_ % slots_.size()])) {
-      if (closed_ && head_ == tail_) return false;
-      ready_.wait_for(lock, std::chrono::milliseconds(100));
-      if (tick) {
-        lock.unlock();
-        tick();
-        lock.lock();
-      }
-    }
-    batch = std::move(slots_[head_ % slots_.size()]);
-    slots_[head_ % slots_.size()] = Batch{};
-    ++head_;
-    space_.notify_one();
-    return true;
-  }
-
- private:
-  std::vector<Batch> slots_;
-  std::vector<bool> judged_;
-  std::mutex mutex_;
-  std::condition_variable space_, work_, ready_;
-  std::size_t head_ = 0, claimed_ = 0, tail_ = 0;
-  bool closed_ = false;
-};
 
 // Enough batches in flight to keep every worker busy while the reports wait
 // for the slowest one.
@@ -214,11 +145,15 @@ void inspect(const OperandSource& operands, unsigned jobs,
     return;
   }
 
-  Pipeline pipeline(BATCHES_IN_FLIGHT);
+  OrderedPipeline<Batch> pipeline(BATCHES_IN_FLIGHT);
   std::exception_ptr walk_failed;
   std::vector<std::thread> workers;
   for (unsigned i = 0; i < jobs; ++i)
-    workers.emplace_back([&] { pipeline.work(); });
+    workers.emplace_back([&] {
+      pipeline.work([](Batch& batch) {
+        for (Job& job : batch) judge(job);
+      });
+    });
   std::thread walker([&] {
     try {
       Batch batch;

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "vardek_bytes.h"
-#include "vardek_file.h"
+#include "vardek_rules.h"
 
 namespace {
 
@@ -110,7 +110,7 @@ TEST(ContentCheck, SaysWhichTestFailedFirst) {
   const Bytes long_form = vardek_bytes({.long_id = true});
   // clang-format off
   const FailureCase cases[] = {
-    {smallest,                                  ContentTest::passed,          0, "valid"},
+    {smallest,                                  ContentTest::none,          0, "valid"},
     {{},                                        ContentTest::length,          0, "empty"},
     {smallest.substr(0, 32),                    ContentTest::length,         32, "32 bytes"},
     {patched(smallest, 0, {0x24, 0x00, 0x00, 0x00}), ContentTest::marker,     0, "marker before identification"},
@@ -124,7 +124,7 @@ TEST(ContentCheck, SaysWhichTestFailedFirst) {
   // clang-format on
   for (const auto& c : cases) {
     SCOPED_TRACE(c.why);
-    const ContentCheck check = check_content(parts_of(c.bytes));
+    const ContentCheck check = check_content(checked_bytes_of(c.bytes));
     EXPECT_EQ(check.failed, c.failed);
     EXPECT_EQ(check.offset, c.offset);
   }
@@ -135,14 +135,14 @@ TEST(ContentCheck, SaysWhichTestFailedFirst) {
 // never read past.
 TEST(ContentCheck, PartsAreEnough) {
   const Bytes big = vardek_bytes({.long_id = true, .middle = 5000});
-  const ImageParts whole = parts_of(big);
-  const ImageParts parts = {std::span(big).first(CHECKED_START_SIZE), std::span(big).last(6), big.size()};
-  EXPECT_EQ(check_content(parts).failed, ContentTest::passed);
+  const CheckedBytes whole = checked_bytes_of(big);
+  const CheckedBytes parts = {std::span(big).first(CHECKED_START_SIZE), std::span(big).last(6), big.size()};
+  EXPECT_EQ(check_content(parts).failed, ContentTest::none);
   EXPECT_EQ(check_content(parts).head, check_content(whole).head);
   EXPECT_EQ(timestamp_key(parts.start, check_content(parts)), STAMP);
-  const ImageParts short_start = {std::span(big).first(CHECKED_START_SIZE - 1), parts.end, big.size()};
+  const CheckedBytes short_start = {std::span(big).first(CHECKED_START_SIZE - 1), parts.end, big.size()};
   EXPECT_EQ(check_content(short_start).failed, ContentTest::length);
-  const ImageParts short_end = {parts.start, std::span(big).last(5), big.size()};
+  const CheckedBytes short_end = {parts.start, std::span(big).last(5), big.size()};
   EXPECT_EQ(check_content(short_end).failed, ContentTest::length);
 }
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "vardek_file.h"
+#include "vardek_rules.h"
 
 namespace {
 
@@ -99,8 +99,8 @@ struct RuleCase {
 
 // clang-format off
 const RuleCase RULE_CASES[] = {
-  {"in/12345A678.ok",      NameRule::passed,    3,  9, "long stem"},
-  {"data\\out\\123456.cmd", NameRule::passed,   9,  6, "backslashes"},
+  {"in/12345A678.ok",      NameRule::none,    3,  9, "long stem"},
+  {"data\\out\\123456.cmd", NameRule::none,   9,  6, "backslashes"},
   {"12345A.ok",            NameRule::directory, 0,  0, "no directory: the stem is never walked"},
   {"x/12345A.ok",          NameRule::directory, 2,  0, "a directory of neither kind"},
   {"IN/12345A.ok",         NameRule::directory, 3,  0, "directory case"},
@@ -125,7 +125,7 @@ TEST(NameCheck, SaysWhichPartFailed) {
     EXPECT_EQ(check.failed, c.failed);
     EXPECT_EQ(check.base, c.base);
     EXPECT_EQ(check.stem, c.stem);
-    EXPECT_EQ(check.kind == NameKind::rejected, c.failed != NameRule::passed);
+    EXPECT_EQ(check.kind == NameKind::rejected, c.failed != NameRule::none);
   }
 }
 

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <string>
 
-#include "vardek_file.h"
+#include "vardek_rules.h"
 
 using Bytes = std::basic_string<unsigned char>;
 

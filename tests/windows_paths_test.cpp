@@ -11,6 +11,7 @@
 #include "messages.h"
 #include "run_tool.h"
 #include "vardek_bytes.h"
+#include "wide_text.h"
 
 namespace {
 

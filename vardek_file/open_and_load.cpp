@@ -1,8 +1,9 @@
 // The two checks that end the process on failure: naming and opening, and
 // reading and judging the content.
 #include <cstdlib>
-#include <cstring>
+#include <string_view>
 
+#include "platform.h"
 #include "vardek_file.h"
 
 bool quiet_mode = false;
@@ -11,9 +12,9 @@ InputFile open_vardek_file(char* argument) {
   // Shells on some systems leave a quoted argument's quotes in place. The
   // opening one is skipped; the closing one is cut from the argument itself,
   // so later messages show the argument without it.
-  char* path = argument[0] == '"' ? argument + 1 : argument;
-  const std::size_t size = std::strlen(path);
-  if (size > 0 && path[size - 1] == '"') path[size - 1] = '\0';
+  const std::string_view trimmed = trim_quotes(argument);
+  char* path = argument + (trimmed.data() - argument);
+  path[trimmed.size()] = '\0';
 
   if (name_kind(path) == NameKind::rejected)
     fail(RC_NOT_VALID,

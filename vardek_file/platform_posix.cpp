@@ -5,7 +5,7 @@
 
 #include <cstdio>
 
-#include "vardek_file.h"
+#include "platform.h"
 
 InputFile open_for_reading(const char* path) {
   // Non-blocking, so that a FIFO without a writer cannot hold the open

@@ -1,25 +1,19 @@
-// Opening, reading, printing and the command line on Windows. The tool
-// works on UTF-8 throughout; only here does it meet Windows' UTF-16, so
-// that any path a user can type names the file it names, whatever the
-// code page.
+// Opening, reading and printing on Windows. The tool works on UTF-8
+// throughout; only here does it meet Windows' UTF-16, so that any path a
+// user can type names the file it names, whatever the code page.
 #include <windows.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
-#include "vardek_file.h"
+#include "platform.h"
+#include "wide_text.h"
+#include "windows_paths.h"
 
 namespace {
 
-// The longest command line, and the longest path, that Windows holds, in
-// UTF-16 units with the terminator.
-constexpr std::size_t WINDOWS_TEXT_UNITS = 32768;
-
-// One path in UTF-16 as typed, as a full path, and in the long form.
-wchar_t typed_path[WINDOWS_TEXT_UNITS];
-wchar_t full_path[WINDOWS_TEXT_UNITS];
-wchar_t long_path[WINDOWS_TEXT_UNITS + 8];
+// One path on its way to the system.
+SystemPathBuffers path_buffers;
 
 // A message as the console shows it: the path and some fifty characters.
 wchar_t console_text[WINDOWS_TEXT_UNITS + 256];
@@ -33,42 +27,9 @@ HANDLE handle_of(InputFile file) {
 
 }  // namespace
 
-char** utf8_arguments(int argc, wchar_t** argv) {
-  // Each UTF-16 unit becomes at most three bytes, and every argument but an
-  // empty one takes at least one unit of the command line.
-  static char text[4 * WINDOWS_TEXT_UNITS];
-  static char* arguments[WINDOWS_TEXT_UNITS];
-  std::size_t used = 0;
-  // No command line that Windows makes fills these; if one ever did, the
-  // tool would stop rather than judge what it could not read.
-  if (argc < 0 || static_cast<std::size_t>(argc) >= WINDOWS_TEXT_UNITS)
-    std::exit(RC_OTHER_PROBLEM);
-  for (int i = 0; i < argc; ++i) {
-    const std::size_t written =
-        utf16_to_utf8(argv[i], text + used, sizeof text - used);
-    if (written == 0) std::exit(RC_OTHER_PROBLEM);
-    arguments[i] = text + used;
-    used += written;
-  }
-  arguments[argc] = nullptr;
-  return arguments;
-}
-
 InputFile open_for_reading(const char* path) {
-  if (utf8_to_utf16(path, typed_path, WINDOWS_TEXT_UNITS) == 0) return NO_FILE;
-  // Below 260 characters the path goes to the system as typed. A longer one
-  // opens only in the long form, which takes the path literally, so it is
-  // made from the full path that the system itself resolves.
-  const wchar_t* name = typed_path;
-  const DWORD full =
-      GetFullPathNameW(typed_path, WINDOWS_TEXT_UNITS, full_path, nullptr);
-  if (full >= WINDOWS_TEXT_UNITS) return NO_FILE;
-  if (full >= MAX_PATH) {
-    if (extended_length_path({full_path, full}, long_path,
-                             sizeof long_path / sizeof *long_path) == 0)
-      return NO_FILE;
-    name = long_path;
-  }
+  const wchar_t* name = system_path(path, path_buffers);
+  if (name == nullptr) return NO_FILE;
   // Others may read, write, rename and delete the file while it is read:
   // a spool folder's mover must never find it held.
   const HANDLE file =

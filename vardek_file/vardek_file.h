@@ -1,26 +1,12 @@
-// The contract between the command line and the file checks: result codes,
-// the image buffers, the timestamp key, the quiet flag, the two entry points
-// that end the process on failure, and the pure checks beneath them.
+// The tool's contract: the image buffers, the quiet flag, and the checks
+// that end the process on failure, over the rules in vardek_rules.h.
 #ifndef TARNWICK_VARDEK_FILE_H
 #define TARNWICK_VARDEK_FILE_H
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
-#include <span>
-#include <string_view>
 
-// The process exit status; the usage text states these to the user.
-enum ResultCode : int {
-  RC_SAME = 0,           // same timestamps, or one valid file
-  RC_FIRST_NEWER = 1,    // the first file is newer
-  RC_SECOND_NEWER = 2,   // the second file is newer
-  RC_OTHER_PROBLEM = 3,  // bad command line, or a file that cannot be opened
-  RC_NOT_VALID = 4,      // a badly formed name, or content that is not valid
-};
-
-// At most this many bytes of a file are ever read, and only they are judged.
-inline constexpr std::size_t IMAGE_CAPACITY = 200000;
+#include "vardek_rules.h"
 
 // The first bytes of one file. `length` comes first so that a small file
 // touches a single page of the buffer.
@@ -29,148 +15,12 @@ struct FileImage {
   unsigned char bytes[IMAGE_CAPACITY];
 };
 
-// The six bytes of the timestamp value, compared as unsigned bytes from the
-// first: the first byte that differs decides which file is newer.
-inline constexpr std::size_t TIMESTAMP_SIZE = 6;
-using TimestampKey = std::array<unsigned char, TIMESTAMP_SIZE>;
-
 // Set by -q: no message and no verdict digit is printed (the usage text is).
 extern bool quiet_mode;
 
-// --- The layout of command and response files. ---
-//
-//   offset 0      0x23 '#'
-//   offset 1      two bytes, not examined
-//   offset 3      identification: 0x01, length 12 or 15 (LE16), "VARDEK"...
-//   offset 18|21  timestamp: 0x02, length 6 (LE16), six value bytes
-//   ...           anything
-//   length - 6    end record: 0x04, length 3 (LE16), "EOF"
-
-// Not inline: each file that uses a pattern has its own copy, so that no
-// symbol of the tool needs the linker's unique binding.
-// clang-format off
-// The first byte of every file.
-constexpr unsigned char FILE_MARKER = 0x23;
-// Identification record head and the first six bytes of its value, with a
-// 12-byte value (short form) or a 15-byte one (long form).
-constexpr unsigned char ID_SHORT[] = {0x01, 0x0C, 0x00, 'V', 'A', 'R', 'D', 'E', 'K'};
-constexpr unsigned char ID_LONG[]  = {0x01, 0x0F, 0x00, 'V', 'A', 'R', 'D', 'E', 'K'};
-// Timestamp record head: tag and a value length of 6.
-constexpr unsigned char TIMESTAMP_HEAD[] = {0x02, 0x06, 0x00};
-// The record that closes the file, as the last six bytes read.
-constexpr unsigned char END_RECORD[] = {0x04, 0x03, 0x00, 'E', 'O', 'F'};
-// clang-format on
-
-inline constexpr std::size_t ID_OFFSET = 3;
-// Where the timestamp head follows a 12-byte and a 15-byte identification.
-inline constexpr std::size_t HEAD_AFTER_SHORT_ID = 18;
-inline constexpr std::size_t HEAD_AFTER_LONG_ID = 21;
-// Marker, two free bytes, short identification, timestamp and end records.
-inline constexpr std::size_t MIN_FILE_SIZE = 33;
-// The checks and the key never look past this many bytes from the start:
-// the end of a timestamp value whose head stands at 21.
-inline constexpr std::size_t CHECKED_START_SIZE =
-    HEAD_AFTER_LONG_ID + sizeof TIMESTAMP_HEAD + TIMESTAMP_SIZE;
-
-// --- Pure checks: bytes in, answer out. ---
-
-enum class NameKind { rejected, response, command };
-
-// The parts of the naming rule, in the order they are checked.
-enum class NameRule {
-  passed,
-  directory,  // the directory's name ends in neither "in" nor "out"
-  stem,       // the serial stem has neither 6 nor 9 characters
-  extension,  // what follows the stem is not that kind's extension
-};
-
-// A serial stem is five digits, then a digit or a letter, then either
-// nothing more or three more digits: 12345A, 12345A678.
-inline constexpr std::size_t STEM_LETTER_POSITION = 5;
-inline constexpr std::size_t SHORT_STEM = 6;
-inline constexpr std::size_t LONG_STEM = 9;
-// The stem walk stops after this many characters; any count but 6 or 9 is
-// rejected anyway.
-inline constexpr std::size_t STEM_WALK_LIMIT = 10;
-
-// What the naming rule found in a path.
-struct NameCheck {
-  NameKind kind;       // what the path names; rejected unless every part passed
-  NameRule failed;     // the first part that failed, or passed
-  NameKind directory;  // the kind the directory prefix asks for, or rejected
-  std::size_t base;    // where the base name starts: after the last separator
-  std::size_t stem;    // characters of the base name the stem walk accepted
-                       // (0 when the directory failed: never walked)
-};
-
-// The naming rule: a response file is <dir>in/NNNNNX[NNN].ok or .fail, a
-// command file <dir>out/NNNNNX[NNN].cmd, with / or \ as separators.
-NameCheck check_name(std::string_view path);
-
-// What a path names by its form alone: a response file, a command file, or
-// neither.
-inline NameKind name_kind(std::string_view path) {
-  return check_name(path).kind;
-}
-
-// The content tests, in the order they are made; the first to fail decides.
-enum class ContentTest {
-  passed,
-  length,          // fewer than MIN_FILE_SIZE bytes read
-  marker,          // byte 0 is not FILE_MARKER
-  identification,  // bytes 3-11 are neither ID_SHORT nor ID_LONG
-  timestamp_head,  // TIMESTAMP_HEAD stands neither at 18 nor at 21
-  end_record,      // the last six bytes read are not END_RECORD
-};
-
-// What the content check found.
-struct ContentCheck {
-  ContentTest failed;  // the first test that failed, or passed
-  std::size_t offset;  // where that test looked: the bytes read for length,
-                       // the identification form's own head place for
-                       // timestamp_head
-  bool long_id;        // the identification form, once that test passed
-  std::size_t head;    // the timestamp head's offset (18 or 21) once found
-};
-
-// The bytes of an image that the checks read, so that a caller need not
-// hold all of it: its first min(length, CHECKED_START_SIZE) bytes and its
-// last min(length, sizeof END_RECORD) bytes.
-struct ImageParts {
-  std::span<const unsigned char> start;
-  std::span<const unsigned char> end;
-  std::size_t length;  // bytes read
-};
-
-// The parts of a whole image.
-ImageParts parts_of(std::span<const unsigned char> image);
-
-// The content check. Parts shorter than they should be for `length` fail
-// the length test: nothing is read outside them.
-ContentCheck check_content(const ImageParts& image);
-
-// The offset of the timestamp record head in a valid image (18 or 21), or 0
-// when the bytes are not a valid command or response file.
-inline std::size_t timestamp_head_offset(std::span<const unsigned char> image) {
-  const ContentCheck check = check_content(parts_of(image));
-  return check.failed == ContentTest::passed ? check.head : 0;
-}
-
-inline bool image_is_valid(std::span<const unsigned char> bytes) {
-  return timestamp_head_offset(bytes) != 0;
-}
-
-// The timestamp value of an image that image_is_valid accepted.
-TimestampKey timestamp_key(std::span<const unsigned char> valid_image);
-
-// The same, from the first bytes of an image whose check passed.
-TimestampKey timestamp_key(std::span<const unsigned char> start,
-                           const ContentCheck& passed);
-
-// --- Entry points that end the process on failure. ---
-
 // An open file as the platform knows it: a descriptor, or a Windows handle.
 using InputFile = std::intptr_t;
+inline constexpr InputFile NO_FILE = -1;
 
 // Trims the argument's quotes (cutting a closing one in place), checks the
 // name and opens the file for binary reading. On a bad name or a failed open
@@ -188,42 +38,5 @@ void close_vardek_file(InputFile file);
 // How every check ends the process: the message, whose one conversion is %s
 // for `path`, unless quiet, then the exit status `code`.
 [[noreturn]] void fail(ResultCode code, const char* format, const char* path);
-
-// --- What differs per platform: platform_posix.cpp, platform_win32.cpp. ---
-
-inline constexpr InputFile NO_FILE = -1;
-
-// Opens `path` for binary reading without keeping others from reading,
-// writing or deleting it; NO_FILE if that fails or `path` is a directory.
-InputFile open_for_reading(const char* path);
-
-// Reads until `capacity` bytes are in, the file ends or a read fails; gives
-// the number of bytes read.
-std::size_t read_up_to(InputFile file, unsigned char* buffer,
-                       std::size_t capacity);
-
-// Writes `format` with `path` for its %s to standard output.
-void print_message(const char* format, const char* path);
-
-// Windows: the process's UTF-16 arguments as UTF-8, converted once into
-// static storage.
-char** utf8_arguments(int argc, wchar_t** argv);
-
-// --- Text and paths for Windows, pure so that every platform tests them.
-// A wchar_t holds one UTF-16 code unit. A lone surrogate, which a Windows
-// file name may hold, is carried through as its own three-byte sequence, so
-// that a name converts back to exactly the units it came from. Each gives
-// the units written, terminator included, or 0 when `capacity` is too small.
-
-std::size_t utf16_to_utf8(std::wstring_view text, char* out,
-                          std::size_t capacity);
-std::size_t utf8_to_utf16(std::string_view text, wchar_t* out,
-                          std::size_t capacity);
-
-// A full path (drive or UNC) in the form that lifts Windows' 260-character
-// limit: C:\x becomes \\?\C:\x, \\server\share becomes \\?\UNC\server\share.
-// A path already in a \\?\ or \\.\ form is given as it is.
-std::size_t extended_length_path(std::wstring_view full_path, wchar_t* out,
-                                 std::size_t capacity);
 
 #endif

@@ -1,7 +1,7 @@
-// The check of a file's content against the layout in vardek_file.h.
+// The check of a file's content against the layout in vardek_rules.h.
 #include <cstring>
 
-#include "vardek_file.h"
+#include "vardek_rules.h"
 
 namespace {
 
@@ -21,7 +21,7 @@ bool holds(std::span<const unsigned char> bytes, std::size_t offset,
 
 }  // namespace
 
-ImageParts parts_of(std::span<const unsigned char> image) {
+CheckedBytes checked_bytes_of(std::span<const unsigned char> image) {
   const std::size_t length = image.size();
   const std::size_t start = length < CHECKED_START_SIZE ? length
                                                         : CHECKED_START_SIZE;
@@ -30,7 +30,7 @@ ImageParts parts_of(std::span<const unsigned char> image) {
   return {image.first(start), image.last(end), length};
 }
 
-ContentCheck check_content(const ImageParts& image) {
+ContentCheck check_content(const CheckedBytes& image) {
   ContentCheck check{ContentTest::length, image.length, false, 0};
   // Parts that do not cover what the tests read count as too short.
   if (image.length < MIN_FILE_SIZE ||
@@ -67,9 +67,21 @@ ContentCheck check_content(const ImageParts& image) {
   if (!holds(image.end, image.end.size() - sizeof END_RECORD, END_RECORD))
     return check;
 
-  check.failed = ContentTest::passed;
+  check.failed = ContentTest::none;
   check.offset = 0;
   return check;
+}
+
+std::string_view test_name(ContentTest test) {
+  switch (test) {
+    case ContentTest::none: break;
+    case ContentTest::length: return "length";
+    case ContentTest::marker: return "marker";
+    case ContentTest::identification: return "identification";
+    case ContentTest::timestamp_head: return "timestamp-head";
+    case ContentTest::end_record: return "end-record";
+  }
+  return "none";
 }
 
 TimestampKey timestamp_key(std::span<const unsigned char> start,
@@ -77,7 +89,7 @@ TimestampKey timestamp_key(std::span<const unsigned char> start,
   TimestampKey key{};
   const std::size_t value = passed.head + sizeof TIMESTAMP_HEAD;
   // Not a passed check, or not its start: no key to take.
-  if (passed.failed != ContentTest::passed || passed.head == 0 ||
+  if (passed.failed != ContentTest::none || passed.head == 0 ||
       value + key.size() > start.size())
     return key;
   std::memcpy(key.data(), start.data() + value, key.size());
@@ -85,6 +97,6 @@ TimestampKey timestamp_key(std::span<const unsigned char> start,
 }
 
 TimestampKey timestamp_key(std::span<const unsigned char> valid_image) {
-  const ImageParts parts = parts_of(valid_image);
+  const CheckedBytes parts = checked_bytes_of(valid_image);
   return timestamp_key(parts.start, check_content(parts));
 }

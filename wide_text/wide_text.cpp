@@ -3,7 +3,7 @@
 // functions so that every platform tests them.
 #include <cstdint>
 
-#include "vardek_file.h"
+#include "wide_text.h"
 
 namespace {
 

@@ -1,5 +1,6 @@
-// The naming rule for command and response files.
-#include "vardek_file.h"
+// The naming rule for command and response files, and the quotes around a
+// file argument.
+#include "vardek_rules.h"
 
 namespace {
 
@@ -18,6 +19,9 @@ bool directory_ends_with(std::string_view dir, std::string_view name) {
                           name.size()) == name;
 }
 
+constexpr std::string_view RESPONSE_EXTENSIONS[] = {".ok", ".fail"};
+constexpr std::string_view COMMAND_EXTENSIONS[] = {".cmd"};
+
 std::size_t stem_length(std::string_view base) {
   std::size_t i = 0;
   while (i < base.size() && i < STEM_WALK_LIMIT) {
@@ -29,6 +33,31 @@ std::size_t stem_length(std::string_view base) {
 }
 
 }  // namespace
+
+std::string_view trim_quotes(std::string_view argument) {
+  if (!argument.empty() && argument.front() == '"') argument.remove_prefix(1);
+  if (!argument.empty() && argument.back() == '"') argument.remove_suffix(1);
+  return argument;
+}
+
+std::span<const std::string_view> allowed_extensions(NameKind kind) {
+  switch (kind) {
+    case NameKind::response: return RESPONSE_EXTENSIONS;
+    case NameKind::command: return COMMAND_EXTENSIONS;
+    case NameKind::rejected: break;
+  }
+  return {};
+}
+
+std::string_view rule_name(NameRule rule) {
+  switch (rule) {
+    case NameRule::none: break;
+    case NameRule::directory: return "directory";
+    case NameRule::stem: return "stem";
+    case NameRule::extension: return "extension";
+  }
+  return "none";
+}
 
 NameCheck check_name(std::string_view path) {
   std::size_t prefix = path.size();
@@ -42,9 +71,9 @@ NameCheck check_name(std::string_view path) {
   // Only the end of the directory prefix counts: data/in/, admin/ and
   // C:\spool\out\ all qualify.
   if (directory_ends_with(dir, "in"))
-    check.directory = NameKind::response;
+    check.directory_kind = NameKind::response;
   else if (directory_ends_with(dir, "out"))
-    check.directory = NameKind::command;
+    check.directory_kind = NameKind::command;
   else
     return check;
 
@@ -56,14 +85,13 @@ NameCheck check_name(std::string_view path) {
 
   std::string_view extension = base;
   extension.remove_prefix(check.stem);
-  const bool fits = check.directory == NameKind::response
-                        ? extension == ".ok" || extension == ".fail"
-                        : extension == ".cmd";
-  if (!fits) {
-    check.failed = NameRule::extension;
+  for (const std::string_view allowed :
+       allowed_extensions(check.directory_kind)) {
+    if (extension != allowed) continue;
+    check.failed = NameRule::none;
+    check.kind = check.directory_kind;
     return check;
   }
-  check.failed = NameRule::passed;
-  check.kind = check.directory;
+  check.failed = NameRule::extension;
   return check;
 }

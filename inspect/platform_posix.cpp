@@ -1,0 +1,183 @@
+// Listing, opening, reading and the standard streams on Linux and other
+// POSIX systems. Entries are opened relative to their directory's
+// descriptor: no path is looked up twice, and depth is no limit.
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "console.h"
+#include "directories.h"
+#include "system_file.h"
+
+struct Directory {
+  int fd;
+  explicit Directory(int descriptor) : fd(descriptor) {}
+  ~Directory() { close(fd); }
+  Directory(const Directory&) = delete;
+  Directory& operator=(const Directory&) = delete;
+};
+
+const char PATH_SEPARATOR = '/';
+
+namespace {
+
+std::string reason(int error) { return std::strerror(error); }
+
+EntryKind kind_of_mode(mode_t mode) {
+  if (S_ISDIR(mode)) return EntryKind::directory;
+  if (S_ISREG(mode)) return EntryKind::regular;
+  if (S_ISLNK(mode)) return EntryKind::symlink;
+  if (S_ISFIFO(mode)) return EntryKind::fifo;
+  if (S_ISSOCK(mode)) return EntryKind::socket;
+  if (S_ISCHR(mode)) return EntryKind::character_device;
+  if (S_ISBLK(mode)) return EntryKind::block_device;
+  return EntryKind::other;
+}
+
+EntryKind kind_of_entry(int dir, const dirent& entry) {
+  switch (entry.d_type) {
+    case DT_DIR: return EntryKind::directory;
+    case DT_REG: return EntryKind::regular;
+    case DT_LNK: return EntryKind::symlink;
+    case DT_FIFO: return EntryKind::fifo;
+    case DT_SOCK: return EntryKind::socket;
+    case DT_CHR: return EntryKind::character_device;
+    case DT_BLK: return EntryKind::block_device;
+    default: break;
+  }
+  // Some file systems do not say in the listing: ask.
+  struct stat info {};
+  if (fstatat(dir, entry.d_name, &info, AT_SYMLINK_NOFOLLOW) != 0)
+    return EntryKind::other;
+  return kind_of_mode(info.st_mode);
+}
+
+}  // namespace
+
+Listing list_directory(const Directory* parent, const std::string& name,
+                       const std::string& path) {
+  Listing listing;
+  const int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY;
+  const int fd = parent ? openat(parent->fd, name.c_str(), flags | O_NOFOLLOW)
+                        : open(path.c_str(), flags);
+  if (fd < 0) {
+    listing.error = reason(errno);
+    return listing;
+  }
+  auto directory = std::make_shared<const Directory>(fd);
+  // The listing reads through its own descriptor, so that closing it leaves
+  // the one the entries are opened from.
+  const int reading = dup(fd);
+  DIR* stream = reading < 0 ? nullptr : fdopendir(reading);
+  if (stream == nullptr) {
+    listing.error = reason(errno);
+    if (reading >= 0) close(reading);
+    return listing;
+  }
+  errno = 0;
+  while (const dirent* entry = readdir(stream)) {
+    const std::string_view entry_name = entry->d_name;
+    if (entry_name != "." && entry_name != "..")
+      listing.entries.push_back({std::string(entry_name),
+                                 kind_of_entry(fd, *entry)});
+    errno = 0;
+  }
+  const int failed = errno;
+  closedir(stream);
+  if (failed != 0) {
+    listing.entries.clear();
+    listing.error = reason(failed);
+    return listing;
+  }
+  listing.directory = std::move(directory);
+  return listing;
+}
+
+bool is_directory(const std::string& path) {
+  struct stat info {};
+  return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+SystemFile::SystemFile(const Directory* parent, const std::string& name,
+                       const std::string& path)
+    : in_walk_(parent != nullptr) {
+  // Non-blocking, so that a FIFO without a writer cannot hold the open; in a
+  // walk, a link put in the file's place is not followed.
+  const int flags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+  const int fd = in_walk_
+                     ? openat(parent->fd, name.c_str(), flags | O_NOFOLLOW)
+                     : open(path.c_str(), flags);
+  if (fd >= 0) {
+    handle_ = fd;
+  } else if (in_walk_ && errno == ELOOP) {
+    link_ = true;
+  } else {
+    failure_ = reason(errno);
+  }
+}
+
+SystemFile::~SystemFile() {
+  if (is_open()) close(static_cast<int>(handle_));
+}
+
+bool SystemFile::query(EntryKind& kind, std::uint64_t& size) {
+  struct stat info {};
+  if (fstat(static_cast<int>(handle_), &info) != 0) {
+    failure_ = reason(errno);
+    return false;
+  }
+  kind = kind_of_mode(info.st_mode);
+  size = static_cast<std::uint64_t>(info.st_size);
+  return true;
+}
+
+bool SystemFile::wait_for_data() {
+  if (fcntl(static_cast<int>(handle_), F_SETFL, 0) == 0) return true;
+  failure_ = reason(errno);
+  return false;
+}
+
+std::int64_t SystemFile::read_at(unsigned char* buffer, std::size_t size,
+                                 std::uint64_t offset) {
+  ssize_t got;
+  do got = pread(static_cast<int>(handle_), buffer, size,
+                 static_cast<off_t>(offset));
+  while (got < 0 && errno == EINTR);
+  if (got < 0) failure_ = reason(errno);
+  return got;
+}
+
+std::int64_t SystemFile::read_on(unsigned char* buffer, std::size_t size) {
+  ssize_t got;
+  do got = read(static_cast<int>(handle_), buffer, size);
+  while (got < 0 && errno == EINTR);
+  if (got < 0) failure_ = reason(errno);
+  return got;
+}
+
+bool write_output(std::string_view bytes) {
+  return std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size();
+}
+
+bool error_is_terminal() { return isatty(STDERR_FILENO) == 1; }
+
+void raise_open_file_limit() {
+  rlimit limit{};
+  if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+    limit.rlim_cur = limit.rlim_max;
+    static_cast<void>(setrlimit(RLIMIT_NOFILE, &limit));
+  }
+}
+
+std::FILE* open_file_list(const std::string& path, std::string& error) {
+  if (path == "-") return stdin;
+  std::FILE* list = std::fopen(path.c_str(), "rb");
+  if (list == nullptr) error = reason(errno);
+  return list;
+}

@@ -1,0 +1,108 @@
+#include "read_strategy.h"
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
+#include "system_file.h"
+
+bool read_like_the_tool(FileReader& file, bool seekable, FileSample& sample,
+                        std::string& error) {
+  thread_local std::unique_ptr<unsigned char[]> image(
+      new unsigned char[IMAGE_CAPACITY]);
+  std::size_t length = 0;
+  while (length < IMAGE_CAPACITY) {
+    const std::int64_t got =
+        seekable ? file.read_at(image.get() + length, IMAGE_CAPACITY - length,
+                                length)
+                 : file.read_on(image.get() + length, IMAGE_CAPACITY - length);
+    if (got < 0) {
+      error = file.failure();
+      return false;
+    }
+    if (got == 0) break;
+    length += static_cast<std::size_t>(got);
+  }
+  keep_image(image.get(), length, sample);
+  return true;
+}
+
+bool read_regular(FileReader& file, std::uint64_t size, FileSample& sample,
+                  std::string& error) {
+  sample.size = size;
+  sample.sized = true;
+  unsigned char head[WHOLE_READ];
+  const std::int64_t got = file.read_at(head, sizeof head, 0);
+  if (got < 0) {
+    error = file.failure();
+    return false;
+  }
+  // A read that asked for more than came back, from a file whose size says
+  // the same, found its end: the whole file, as it was at one moment.
+  if (static_cast<std::uint64_t>(got) < sizeof head) {
+    if (static_cast<std::uint64_t>(got) == size) {
+      keep_image(head, static_cast<std::size_t>(got), sample);
+      return true;
+    }
+    return read_like_the_tool(file, true, sample, error);
+  }
+  const std::size_t length =
+      size < IMAGE_CAPACITY ? static_cast<std::size_t>(size) : IMAGE_CAPACITY;
+  if (length < sizeof head) return read_like_the_tool(file, true, sample, error);
+  // One byte past the end as well, below the capacity: if it comes, the file
+  // has grown since its size was taken.
+  unsigned char tail[sizeof END_RECORD + 1];
+  const std::size_t want =
+      length < IMAGE_CAPACITY ? sizeof tail : sizeof END_RECORD;
+  const std::int64_t tail_got =
+      file.read_at(tail, want, length - sizeof END_RECORD);
+  if (tail_got < 0) {
+    error = file.failure();
+    return false;
+  }
+  if (static_cast<std::size_t>(tail_got) != sizeof END_RECORD)
+    return read_like_the_tool(file, true, sample, error);  // it changed
+  std::memcpy(sample.start, head, sizeof sample.start);
+  sample.start_size = sizeof sample.start;
+  std::memcpy(sample.end, tail, sizeof END_RECORD);
+  sample.end_size = sizeof END_RECORD;
+  sample.length = length;
+  return true;
+}
+
+ReadOutcome read_file(const Directory* parent, const std::string& name,
+                      const std::string& path, FileSample& sample,
+                      EntryKind& kind, std::string& error) {
+  SystemFile file(parent, name, path);
+  if (file.is_link()) {
+    kind = EntryKind::symlink;
+    return ReadOutcome::not_regular;
+  }
+  // The kind and size are asked first, the same on every platform; the
+  // reads then tell whether the file changed since.
+  std::uint64_t size = 0;
+  EntryKind found = EntryKind::other;
+  if (!file.is_open() || !file.query(found, size)) {
+    error = file.failure();
+    return ReadOutcome::cannot_open;
+  }
+  if (found == EntryKind::directory) {
+    error = std::strerror(EISDIR);
+    return ReadOutcome::cannot_open;
+  }
+  if (found == EntryKind::regular)
+    return read_regular(file, size, sample, error) ? ReadOutcome::read
+                                                   : ReadOutcome::cannot_open;
+  if (parent != nullptr) {
+    kind = found;
+    return ReadOutcome::not_regular;
+  }
+  // A FIFO or a device that the user named: read as the tool reads it.
+  if (!file.wait_for_data()) {
+    error = file.failure();
+    return ReadOutcome::cannot_open;
+  }
+  return read_like_the_tool(file, false, sample, error)
+             ? ReadOutcome::read
+             : ReadOutcome::cannot_open;
+}

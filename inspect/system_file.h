@@ -1,0 +1,50 @@
+// One file opened by the platform for the inspector to read: the one
+// thing read_strategy.cpp asks of platform_posix.cpp and
+// platform_win32.cpp.
+#ifndef TARNWICK_INSPECT_SYSTEM_FILE_H
+#define TARNWICK_INSPECT_SYSTEM_FILE_H
+
+#include <cstdint>
+#include <string>
+
+#include "directories.h"
+#include "read_strategy.h"
+
+class SystemFile final : public FileReader {
+ public:
+  // Opens `name` in `parent`, where a walk found it, or `path`, which the
+  // user named (`parent` null), for reading, sharing it with every other
+  // reader and writer. The open does not wait for a FIFO's writer, and in a
+  // walk it does not follow a link put in the file's place.
+  SystemFile(const Directory* parent, const std::string& name,
+             const std::string& path);
+  ~SystemFile() override;
+  SystemFile(const SystemFile&) = delete;
+  SystemFile& operator=(const SystemFile&) = delete;
+
+  // Whether it opened; when not, failure() says why, unless a walk found a
+  // link in the file's place: then is_link().
+  bool is_open() const { return handle_ != NOT_OPEN; }
+  bool is_link() const { return link_; }
+
+  // What it is, and its size when it is a regular file.
+  bool query(EntryKind& kind, std::uint64_t& size);
+
+  // Makes reads wait for data, as the tool's do: a FIFO's writer may be
+  // slow.
+  bool wait_for_data();
+
+  std::int64_t read_at(unsigned char* buffer, std::size_t size,
+                       std::uint64_t offset) override;
+  std::int64_t read_on(unsigned char* buffer, std::size_t size) override;
+  std::string failure() const override { return failure_; }
+
+ private:
+  static constexpr std::intptr_t NOT_OPEN = -1;
+  std::intptr_t handle_ = NOT_OPEN;  // a descriptor, or a Windows handle
+  bool in_walk_;                     // found by a walk, not named by the user
+  bool link_ = false;
+  std::string failure_;
+};
+
+#endif
