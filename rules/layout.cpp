@@ -72,18 +72,6 @@ ContentCheck check_content(const CheckedBytes& image) {
   return check;
 }
 
-std::string_view test_name(ContentTest test) {
-  switch (test) {
-    case ContentTest::none: break;
-    case ContentTest::length: return "length";
-    case ContentTest::marker: return "marker";
-    case ContentTest::identification: return "identification";
-    case ContentTest::timestamp_head: return "timestamp-head";
-    case ContentTest::end_record: return "end-record";
-  }
-  return "none";
-}
-
 TimestampKey timestamp_key(std::span<const unsigned char> start,
                            const ContentCheck& passed) {
   TimestampKey key{};

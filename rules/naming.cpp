@@ -49,16 +49,6 @@ std::span<const std::string_view> allowed_extensions(NameKind kind) {
   return {};
 }
 
-std::string_view rule_name(NameRule rule) {
-  switch (rule) {
-    case NameRule::none: break;
-    case NameRule::directory: return "directory";
-    case NameRule::stem: return "stem";
-    case NameRule::extension: return "extension";
-  }
-  return "none";
-}
-
 NameCheck check_name(std::string_view path) {
   std::size_t prefix = path.size();
   while (prefix > 0 && !is_separator(path[prefix - 1])) --prefix;
