@@ -110,9 +110,8 @@ SystemFile::SystemFile(const Directory* parent, const std::string& name,
   // Non-blocking, so that a FIFO without a writer cannot hold the open; in a
   // walk, a link put in the file's place is not followed.
   const int flags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
-  const int fd = in_walk_
-                     ? openat(parent->fd, name.c_str(), flags | O_NOFOLLOW)
-                     : open(path.c_str(), flags);
+  const int fd = parent ? openat(parent->fd, name.c_str(), flags | O_NOFOLLOW)
+                        : open(path.c_str(), flags);
   if (fd >= 0) {
     handle_ = fd;
   } else if (in_walk_ && errno == ELOOP) {
