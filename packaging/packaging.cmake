@@ -208,10 +208,13 @@ install(FILES ${PROJECT_BINARY_DIR}/tarnwick.1.gz ${PROJECT_BINARY_DIR}/tarnwick
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 # Shell completions, where each shell looks under the prefix (the .deb
 # moves zsh's to Debian's vendor-completions).
-install(FILES completions/tarnwick.bash RENAME tarnwick
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
-install(FILES completions/_tarnwick DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/site-functions)
-install(FILES completions/tarnwick.fish DESTINATION ${CMAKE_INSTALL_DATADIR}/fish/vendor_completions.d)
+foreach(program tarnwick tarnwick-inspect)
+  install(FILES completions/${program}.bash RENAME ${program}
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
+  install(FILES completions/_${program} DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/site-functions)
+  install(FILES completions/${program}.fish
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/fish/vendor_completions.d)
+endforeach()
 install(FILES ${PROJECT_BINARY_DIR}/copyright ${PROJECT_BINARY_DIR}/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
