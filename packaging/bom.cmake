@@ -12,9 +12,13 @@
 # here, at configure time, for this build's compiler; the entries go to
 # bom-binaries.json in the build folder, which dist reads.
 
-# The target's triple, as the Linux archives are named: x86_64-linux-musl,
-# aarch64-linux-gnu, x86_64-w64-mingw32. The architecture is the compiler's
-# target, not `uname -m`, which a build under another personality changes.
+# The target's triple: x86_64-linux-musl, aarch64-linux-gnu,
+# x86_64-w64-mingw32, for the C library of this build's toolchain; a program
+# linked against another C library (glibc in a musl build) gets its own.
+# The architecture is the compiler's target, not `uname -m`, which a build
+# under another personality changes. The Linux archives are named for the
+# platform alone, x86_64-linux or aarch64-linux: their programs are static,
+# and need nothing of the system's C library.
 execute_process(COMMAND ${CMAKE_CXX_COMPILER} -dumpmachine
                 OUTPUT_VARIABLE machine OUTPUT_STRIP_TRAILING_WHITESPACE)
 string(REGEX REPLACE "-.*" "" TARNWICK_ARCH "${machine}")
@@ -24,10 +28,13 @@ execute_process(COMMAND ${CMAKE_CXX_COMPILER} -E -dM ${PROJECT_BINARY_DIR}/bom-p
                 OUTPUT_VARIABLE macros ERROR_QUIET)
 if(WIN32)
   set(TARNWICK_TRIPLE ${TARNWICK_ARCH}-w64-mingw32)
+  set(TARNWICK_PLATFORM ${TARNWICK_TRIPLE})
 elseif(TARNWICK_LIBC STREQUAL "musl")
   set(TARNWICK_TRIPLE ${TARNWICK_ARCH}-linux-musl)
+  set(TARNWICK_PLATFORM ${TARNWICK_ARCH}-linux)
 else()
   set(TARNWICK_TRIPLE ${TARNWICK_ARCH}-linux-gnu)
+  set(TARNWICK_PLATFORM ${TARNWICK_ARCH}-linux)
 endif()
 
 function(tarnwick_bom_runtime key name version licence file)  # [fallback version]
@@ -142,7 +149,13 @@ function(tarnwick_bom_binary target)  # runtimes linked in...
     set(path ${CMAKE_INSTALL_BINDIR}/${target})
   endif()
   string(JSON entry SET "${entry}" path "\"${path}\"")
-  string(JSON entry SET "${entry}" triple "\"${TARNWICK_TRIPLE}\"")
+  set(triple ${TARNWICK_TRIPLE})  # the C library named, if not the toolchain's
+  if("glibc" IN_LIST ARGN)
+    set(triple ${TARNWICK_ARCH}-linux-gnu)
+  elseif("musl" IN_LIST ARGN)
+    set(triple ${TARNWICK_ARCH}-linux-musl)
+  endif()
+  string(JSON entry SET "${entry}" triple "\"${triple}\"")
   set(components "[]")
   if(TARNWICK_STATIC)  # a dynamic binary has nothing linked into it
     foreach(runtime IN LISTS ARGN)
@@ -152,7 +165,7 @@ function(tarnwick_bom_binary target)  # runtimes linked in...
       string(JSON n LENGTH "${components}")
       string(JSON name GET "${TARNWICK_BOM_${runtime}}" name)
       string(JSON component SET "${TARNWICK_BOM_${runtime}}" bom-ref
-             "\"${TARNWICK_TRIPLE}/${target}/${name}\"")
+             "\"${triple}/${target}/${name}\"")
       string(JSON components SET "${components}" ${n} "${component}")
     endforeach()
   endif()

@@ -31,6 +31,9 @@ if(TARGET tarnwick-inspect)  # against glibc on Linux, musl build or not
     tarnwick_bom_binary(tarnwick-inspect glibc libstdc++ libgcc cli11)
   endif()
 endif()
+# What each program carries of other software, with those components'
+# notices and licences: THIRD-PARTY-NOTICES.txt, for the ZIP and the archives.
+include(packaging/notices.cmake)
 
 set(CPACK_PACKAGE_NAME tarnwick)
 set(CPACK_PACKAGE_VENDOR "the tarnwick authors")
@@ -45,9 +48,9 @@ file(WRITE ${PROJECT_BINARY_DIR}/cpack-time.cmake
 set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_BINARY_DIR}/cpack-time.cmake)
 
 if(WIN32)
-  # The ZIP holds one folder: the program, its licence, the README and the
-  # manual page as HTML.
-  install(FILES LICENSE README.md DESTINATION .)
+  # The ZIP holds one folder: the programs, their licence and the notices of
+  # what is linked into them, the README and the manual pages as HTML.
+  install(FILES LICENSE README.md ${PROJECT_BINARY_DIR}/THIRD-PARTY-NOTICES.txt DESTINATION .)
   find_program(TARNWICK_MANDOC mandoc)
   if(TARNWICK_MANDOC)
     add_custom_command(OUTPUT tarnwick.html
@@ -205,10 +208,13 @@ install(FILES ${PROJECT_BINARY_DIR}/tarnwick.1.gz ${PROJECT_BINARY_DIR}/tarnwick
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 # Shell completions, where each shell looks under the prefix (the .deb
 # moves zsh's to Debian's vendor-completions).
-install(FILES completions/tarnwick.bash RENAME tarnwick
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
-install(FILES completions/_tarnwick DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/site-functions)
-install(FILES completions/tarnwick.fish DESTINATION ${CMAKE_INSTALL_DATADIR}/fish/vendor_completions.d)
+foreach(program tarnwick tarnwick-inspect)
+  install(FILES completions/${program}.bash RENAME ${program}
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
+  install(FILES completions/_${program} DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/site-functions)
+  install(FILES completions/${program}.fish
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/fish/vendor_completions.d)
+endforeach()
 install(FILES ${PROJECT_BINARY_DIR}/copyright ${PROJECT_BINARY_DIR}/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
@@ -234,8 +240,9 @@ add_custom_target(deb
   DEPENDS ${TARNWICK_PROGRAMS} compressed_docs VERBATIM)
 
 # The archive for any Linux: what `cmake --install` puts under a prefix,
-# with the licence and the README, in one folder named for the target.
-set(TARNWICK_TARBALL ${PROJECT_BINARY_DIR}/tarnwick-${PROJECT_VERSION}-${TARNWICK_TRIPLE}.tar.gz)
+# with the licence, the third-party notices and the README, in one folder
+# named for the platform.
+set(TARNWICK_TARBALL ${PROJECT_BINARY_DIR}/tarnwick-${PROJECT_VERSION}-${TARNWICK_PLATFORM}.tar.gz)
 add_custom_target(tarball
   COMMAND ${CMAKE_COMMAND} -DSOURCE=${PROJECT_SOURCE_DIR} -DBUILD=${PROJECT_BINARY_DIR}
           -DOUTPUT=${TARNWICK_TARBALL} -DEPOCH=${TARNWICK_SOURCE_DATE_EPOCH}

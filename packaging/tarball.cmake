@@ -1,6 +1,7 @@
 # Makes the archive for any Linux from an install of the build: every
 # program, manual page and completion that `cmake --install` puts under a
-# prefix, with LICENSE and README.md, in one folder named like the archive.
+# prefix, with LICENSE, README.md and THIRD-PARTY-NOTICES.txt, in one
+# folder named like the archive.
 # Owner root:root, names sorted, every time the commit's, no name or time
 # in the gzip header: two builds of one commit give the same bytes.
 #   cmake -DSOURCE=dir -DBUILD=dir -DOUTPUT=name.tar.gz -DEPOCH=seconds
@@ -15,6 +16,7 @@ execute_process(
   OUTPUT_QUIET COMMAND_ERROR_IS_FATAL ANY)
 file(COPY_FILE ${SOURCE}/LICENSE ${root}/${top}/LICENSE)
 file(COPY_FILE ${SOURCE}/README.md ${root}/${top}/README.md)
+file(COPY_FILE ${BUILD}/THIRD-PARTY-NOTICES.txt ${root}/${top}/THIRD-PARTY-NOTICES.txt)
 
 file(CHMOD_RECURSE ${root}
      FILE_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ

@@ -1,7 +1,8 @@
 # Makes the Windows ZIP from an install of the build: every program (signed
 # when the publisher's certificate is given, see sign-exe.cmake), LICENSE,
-# README.md and the manual pages as HTML, in one folder named like the ZIP.
-# Names sorted, every time the commit's, in UTC (a ZIP stores local
+# README.md, THIRD-PARTY-NOTICES.txt (what is linked into each program,
+# with its licence) and the manual pages as HTML, in one folder named like
+# the ZIP. Names sorted, every time the commit's, in UTC (a ZIP stores local
 # times), and no extra fields (they would carry each file's access and
 # change times): two builds of one commit give the same bytes.
 #   cmake -DBUILD=dir -DOUTPUT=name.zip -DEPOCH=seconds -P zip.cmake
