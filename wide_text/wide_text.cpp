@@ -26,7 +26,7 @@ class Output {
     ++size_;
   }
   // Adds the terminator; gives the units written with it, or 0.
-  std::size_t finish() {
+  std::size_t terminate_text() {
     put(0);
     return size_ <= capacity_ ? size_ : 0;
   }
@@ -65,7 +65,7 @@ std::size_t utf16_to_utf8(std::wstring_view text, char* out,
       utf8.put(0x80 | (code & 0x3F));
     }
   }
-  return utf8.finish();
+  return utf8.terminate_text();
 }
 
 std::size_t utf8_to_utf16(std::string_view text, wchar_t* out,
@@ -102,7 +102,7 @@ std::size_t utf8_to_utf16(std::string_view text, wchar_t* out,
       utf16.put(code);
     }
   }
-  return utf16.finish();
+  return utf16.terminate_text();
 }
 
 std::size_t extended_length_path(std::wstring_view full_path, wchar_t* out,
@@ -126,5 +126,5 @@ std::size_t extended_length_path(std::wstring_view full_path, wchar_t* out,
   // In the long form / is an ordinary character, no longer a separator.
   for (const wchar_t unit : rest)
     path.put(!already && unit == L'/' ? L'\\' : static_cast<char32_t>(unit));
-  return path.finish();
+  return path.terminate_text();
 }
