@@ -9,24 +9,10 @@
 #include <cstdint>
 #include <string>
 
+#include "file_reader.h"
 #include "report.h"
 
 struct Directory;
-
-// An open file, as the strategy reads it.
-class FileReader {
- public:
-  virtual ~FileReader() = default;
-  // Up to `size` bytes from `offset`: how many came, 0 at the end, -1 when
-  // the read failed.
-  virtual std::int64_t read_at(unsigned char* buffer, std::size_t size,
-                               std::uint64_t offset) = 0;
-  // Up to `size` bytes from where the last read ended, waiting for them as
-  // the tool's reads do: how many came, 0 at the end, -1 on failure.
-  virtual std::int64_t read_on(unsigned char* buffer, std::size_t size) = 0;
-  // The system's words for the last failure.
-  virtual std::string failure() const = 0;
-};
 
 // A small file comes whole in one read of this size, which also shows
 // that it ends there.

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "directories.h"
-#include "read_strategy.h"
+#include "file_reader.h"
 
 class SystemFile final : public FileReader {
  public:
