@@ -122,16 +122,16 @@ void explain_name(const FileReport& report, std::string& out) {
 void explain_content(const FileReport& report, std::string& out) {
   const ContentCheck& check = report.content;
   const Finding finding = finding_of(report);
+  // The test's own name, in words: "timestamp head" for timestamp-head.
+  for (const char c : test_name(check.failed)) out += c == '-' ? ' ' : c;
   if (check.failed == ContentTest::length) {
-    out += "length: ";
+    out += ": ";
     append_number(out, report.read.length);
     out += report.read.length == 1 ? " byte read" : " bytes read";
     out += ", at least ";
     append_number(out, MIN_FILE_SIZE);
     out += " needed";
   } else {
-    // The test's own name, in words: "timestamp head" for timestamp-head.
-    for (const char c : test_name(check.failed)) out += c == '-' ? ' ' : c;
     out += " at offset ";
     append_offset(out, finding.offset);
     out += ": found ";
