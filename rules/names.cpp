@@ -1,7 +1,16 @@
-// The names that reports give the parts of the naming rule and the content
-// tests. Apart from the checks, so that a program that only checks does not
-// carry them.
+// What reports say of the rules: the extensions each kind takes, and the
+// names of the naming rule's parts and of the content tests. Apart from the
+// checks, so that a program that only checks does not carry them.
 #include "vardek_rules.h"
+
+std::span<const std::string_view> allowed_extensions(NameKind kind) {
+  switch (kind) {
+    case NameKind::response: return RESPONSE_EXTENSIONS;
+    case NameKind::command: return COMMAND_EXTENSIONS;
+    case NameKind::rejected: break;
+  }
+  return {};
+}
 
 std::string_view rule_name(NameRule rule) {
   switch (rule) {

@@ -1,5 +1,7 @@
 // The naming rule for command and response files, and the quotes around a
 // file argument.
+#include <utility>
+
 #include "vardek_rules.h"
 
 namespace {
@@ -19,8 +21,17 @@ bool directory_ends_with(std::string_view dir, std::string_view name) {
                           name.size()) == name;
 }
 
-constexpr std::string_view RESPONSE_EXTENSIONS[] = {".ok", ".fail"};
-constexpr std::string_view COMMAND_EXTENSIONS[] = {".cmd"};
+// Whether `text` is one of `list`, each compared as a constant: no table of
+// extensions is kept or looked up at run time.
+template <std::size_t N, std::size_t... I>
+bool is_one_of(std::string_view text, const std::string_view (&list)[N],
+               std::index_sequence<I...> /*each index*/) {
+  return ((text == list[I]) || ...);
+}
+template <std::size_t N>
+bool is_one_of(std::string_view text, const std::string_view (&list)[N]) {
+  return is_one_of(text, list, std::make_index_sequence<N>());
+}
 
 std::size_t stem_length(std::string_view base) {
   std::size_t i = 0;
@@ -33,21 +44,6 @@ std::size_t stem_length(std::string_view base) {
 }
 
 }  // namespace
-
-std::string_view trim_quotes(std::string_view argument) {
-  if (!argument.empty() && argument.front() == '"') argument.remove_prefix(1);
-  if (!argument.empty() && argument.back() == '"') argument.remove_suffix(1);
-  return argument;
-}
-
-std::span<const std::string_view> allowed_extensions(NameKind kind) {
-  switch (kind) {
-    case NameKind::response: return RESPONSE_EXTENSIONS;
-    case NameKind::command: return COMMAND_EXTENSIONS;
-    case NameKind::rejected: break;
-  }
-  return {};
-}
 
 NameCheck check_name(std::string_view path) {
   std::size_t prefix = path.size();
@@ -75,9 +71,10 @@ NameCheck check_name(std::string_view path) {
 
   std::string_view extension = base;
   extension.remove_prefix(check.stem);
-  for (const std::string_view allowed :
-       allowed_extensions(check.directory_kind)) {
-    if (extension != allowed) continue;
+  const bool fits = check.directory_kind == NameKind::response
+                        ? is_one_of(extension, RESPONSE_EXTENSIONS)
+                        : is_one_of(extension, COMMAND_EXTENSIONS);
+  if (fits) {
     check.failed = NameRule::none;
     check.kind = check.directory_kind;
     return check;

@@ -32,7 +32,11 @@ using TimestampKey = std::array<unsigned char, TIMESTAMP_SIZE>;
 // A double quote that a shell left at either end of an argument is not part
 // of the path: the path starts after an opening one, and a closing one is
 // cut (an argument that is a lone quote names the empty path).
-std::string_view trim_quotes(std::string_view argument);
+inline std::string_view trim_quotes(std::string_view argument) {
+  if (!argument.empty() && argument.front() == '"') argument.remove_prefix(1);
+  if (!argument.empty() && argument.back() == '"') argument.remove_suffix(1);
+  return argument;
+}
 
 // --- The naming rule. ---
 
@@ -75,8 +79,12 @@ inline NameKind name_kind(std::string_view path) {
   return check_name(path).kind;
 }
 
-// The extensions that a kind of file takes, in the order they are named:
-// ".ok" and ".fail" for a response file, ".cmd" for a command file.
+// The extensions that each kind of file takes, in the order reports name
+// them. Not inline, as the layout's patterns below are not.
+constexpr std::string_view RESPONSE_EXTENSIONS[] = {".ok", ".fail"};
+constexpr std::string_view COMMAND_EXTENSIONS[] = {".cmd"};
+
+// The extensions that a kind of file takes; none for a rejected name.
 std::span<const std::string_view> allowed_extensions(NameKind kind);
 
 // The name of a part of the naming rule, as reports give it: "directory",

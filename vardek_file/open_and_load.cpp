@@ -16,7 +16,7 @@ InputFile open_vardek_file(char* argument) {
   char* path = argument + (trimmed.data() - argument);
   path[trimmed.size()] = '\0';
 
-  if (name_kind(path) == NameKind::rejected)
+  if (name_kind(trimmed) == NameKind::rejected)
     fail(RC_NOT_VALID,
          "tarnwick: file '%s' is not of form: in/12345A678.ok, "
          "in/12345A678.fail or out/12345A678.cmd\n",
