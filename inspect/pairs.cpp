@@ -125,13 +125,11 @@ PairRecord Pairing::judge(const Side& command, const Side* ok,
   }
   record.response = response->path;
   record.response_key = response->key;
-  if (response->verdict == Verdict::cannot_open)
+  const bool response_opens = response->verdict != Verdict::cannot_open;
+  const bool command_opens = command.verdict != Verdict::cannot_open;
+  if (!response_opens || (command_opens && !response->key))
     record.state = PairState::bad_response;
-  else if (command.verdict == Verdict::cannot_open)
-    record.state = PairState::bad_command;
-  else if (!response->key)
-    record.state = PairState::bad_response;
-  else if (!command.key)
+  else if (!command_opens || !command.key)
     record.state = PairState::bad_command;
   else if (*response->key > *command.key)  // unsigned bytes, from the first
     record.state = PairState::answered;
