@@ -30,7 +30,7 @@ _tarnwick_inspect() {
     esac
     if [[ $cur == -* ]]; then
       mapfile -t COMPREPLY < <(compgen -W '--json -q --quiet --summary -j --jobs
-        --files-from -0 --null --help --version --' -- "$cur")
+        --files-from -0 --null --help --version -- --pairs' -- "$cur")
       return 0
     fi
   fi

@@ -10,6 +10,7 @@ end
 complete -c tarnwick-inspect -l json -d 'Write JSON Lines'
 complete -c tarnwick-inspect -s q -l quiet -d 'Print only what is not valid, and the summary'
 complete -c tarnwick-inspect -l summary -d 'Print only the summary'
+complete -c tarnwick-inspect -l pairs -d 'Pair each command with its response'
 complete -c tarnwick-inspect -s j -l jobs -x -a '(__tarnwick_inspect_jobs)' -d 'Threads'
 complete -c tarnwick-inspect -l files-from -r -F -d 'Take paths from FILE (- is standard input)'
 complete -c tarnwick-inspect -s 0 -l null -d 'Paths in FILE end in a NUL byte'

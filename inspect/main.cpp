@@ -8,12 +8,14 @@
 #include <cstring>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "console.h"
 #include "directories.h"
+#include "pair_printer.h"
 #include "printer.h"
 #include "walk.h"
 #ifdef _WIN32
@@ -32,6 +34,8 @@ constexpr const char* USAGE =
     "  -q, --quiet        print only the files that are not valid, and the "
     "summary\n"
     "      --summary      print only the summary\n"
+    "      --pairs        pair each command with its response, and say whether\n"
+    "                     it is answered, stale, pending or in conflict\n"
     "  -j, --jobs N       judge files on N threads (default: one a core)\n"
     "      --files-from FILE  take paths from FILE too, one a line; - is "
     "standard input\n"
@@ -49,6 +53,7 @@ struct Options {
   bool json = false;
   bool quiet = false;
   bool summary_only = false;
+  bool pairs = false;
   unsigned jobs = 0;  // 0: one a core
   std::string files_from;
   bool null_separated = false;
@@ -76,6 +81,7 @@ Options parse_command_line(int argc, char** argv) {
   app.add_flag("--json", options.json);
   app.add_flag("-q,--quiet", options.quiet);
   app.add_flag("--summary", options.summary_only);
+  app.add_flag("--pairs", options.pairs);
   app.add_option("-j,--jobs", options.jobs)
       ->check(CLI::Range(1U, 1024U));
   app.add_option("--files-from", options.files_from);
@@ -234,8 +240,30 @@ int inspect_all(int argc, char** argv) {
   Output output;
   Progress progress(error_is_terminal());
   Summary summary;
+  // Pairs: their records come after the lines of both their folders.
+  std::optional<Pairing> pairing;
+  if (options.pairs)
+    pairing.emplace(std::chrono::duration_cast<std::chrono::seconds>(
+                        std::chrono::system_clock::now().time_since_epoch())
+                        .count());
+  const std::unique_ptr<PairPrinter> pair_printer =
+      options.json ? json_pair_printer() : text_pair_printer();
+  PairSummary pair_summary;
+  std::vector<PairRecord> pair_records;
+  const auto print_pairs = [&] {
+    for (const PairRecord& record : pair_records) {
+      pair_summary.count(record);
+      if (!summary_only && (!failures_only || record.state != PairState::answered))
+        pair_printer->pair(record, output.text());
+    }
+    pair_records.clear();
+  };
   inspect([&](std::string& operand) { return operands.next(operand); }, jobs,
           [&](FileReport&& report) {
+            if (pairing) {
+              pairing->add(report, pair_records);
+              print_pairs();
+            }
             summary.count(report.verdict);
             const bool failure = report.verdict != Verdict::valid &&
                                  report.verdict != Verdict::skipped;
@@ -247,6 +275,11 @@ int inspect_all(int argc, char** argv) {
           },
           [&] { progress.update(summary.files + summary.skipped); });
   progress.clear();
+  if (pairing) {
+    pairing->finish(pair_records);
+    print_pairs();
+    pair_printer->summary(pair_summary, output.text());
+  }
   printer->summary(summary, output.text());
   if (!output.finish()) {
     static_cast<void>(std::fprintf(stderr, "tarnwick-inspect: cannot write the report\n"));

@@ -133,6 +133,7 @@ bool SystemFile::query(EntryKind& kind, std::uint64_t& size) {
   }
   kind = kind_of_mode(info.st_mode);
   size = static_cast<std::uint64_t>(info.st_size);
+  modified_ = static_cast<std::int64_t>(info.st_mtime);
   return true;
 }
 

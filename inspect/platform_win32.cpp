@@ -158,6 +158,10 @@ bool SystemFile::query(EntryKind& kind, std::uint64_t& size) {
   }
   size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) |
          info.nFileSizeLow;
+  // FILETIME counts 100 ns from 1601; 11644473600 s lie before 1970.
+  modified_ = static_cast<std::int64_t>(
+                  (static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32 |
+                   info.ftLastWriteTime.dwLowDateTime) / 10000000) - 11644473600;
   if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
     kind = EntryKind::directory;
   else if (in_walk_ &&

@@ -2,6 +2,7 @@
 // names of the fields are fixed; scripts depend on them.
 #include <string>
 
+#include "escape.h"
 #include "finding.h"
 #include "printer.h"
 
@@ -224,6 +225,10 @@ class JsonPrinter final : public Printer {
 };
 
 }  // namespace
+
+bool append_json_string(std::string& out, std::string_view text) {
+  return append_string(out, text);
+}
 
 std::unique_ptr<Printer> json_printer() {
   return std::make_unique<JsonPrinter>();

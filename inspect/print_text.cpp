@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <string>
 
+#include "escape.h"
 #include "finding.h"
 #include "printer.h"
 
@@ -206,6 +207,10 @@ class TextPrinter final : public Printer {
 };
 
 }  // namespace
+
+void append_text_path(std::string& out, std::string_view path) {
+  append_path(out, path);
+}
 
 std::unique_ptr<Printer> text_printer() {
   return std::make_unique<TextPrinter>();

@@ -86,6 +86,8 @@ ReadOutcome read_file(const Directory* parent, const std::string& name,
     error = file.failure();
     return ReadOutcome::cannot_open;
   }
+  sample.modified = file.modified();
+  sample.dated = true;
   if (found == EntryKind::directory) {
     error = std::strerror(EISDIR);
     return ReadOutcome::cannot_open;

@@ -34,6 +34,8 @@ struct FileSample {
   std::size_t length = 0;   // bytes the tool reads: the size, up to 200000
   std::uint64_t size = 0;   // the file's whole size, where it has one
   bool sized = false;       // a regular file, whose size is known
+  std::int64_t modified = 0;  // its last change, in seconds since 1970,
+  bool dated = false;         // when the system told it
 
   CheckedBytes checked() const {
     return {{start, start_size}, {end, end_size}, length};

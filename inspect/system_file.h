@@ -29,6 +29,8 @@ class SystemFile final : public FileReader {
 
   // What it is, and its size when it is a regular file.
   bool query(EntryKind& kind, std::uint64_t& size);
+  // Its last change, in seconds since 1970, as query found it.
+  std::int64_t modified() const { return modified_; }
 
   // Makes reads wait for data, as the tool's do: a FIFO's writer may be
   // slow.
@@ -44,6 +46,7 @@ class SystemFile final : public FileReader {
   std::intptr_t handle_ = NOT_OPEN;  // a descriptor, or a Windows handle
   bool in_walk_;                     // found by a walk, not named by the user
   bool link_ = false;
+  std::int64_t modified_ = 0;
   std::string failure_;
 };
 

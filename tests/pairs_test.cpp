@@ -1,0 +1,344 @@
+// tarnwick-inspect --pairs: each command with its response, decided as the
+// tool decides between them; the pairing rule; ages; and the same bytes
+// whatever the threads.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <regex>
+#include <sstream>
+
+#include "pair_printer.h"
+#include "run_tool.h"
+#include "vardek_bytes.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<std::string> lines_of(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+// Sets a file's last change `seconds` before now (after, when negative).
+void age(const std::string& path, long long seconds) {
+  fs::last_write_time(path, fs::file_time_type::clock::now() - std::chrono::seconds(seconds));
+}
+
+// The pair records of a JSON run, one "state command response" each.
+std::vector<std::string> pairs_of(const Outcome& outcome) {
+  std::vector<std::string> pairs;
+  for (const std::string& line : lines_of(outcome.out)) {
+    const auto record = nlohmann::json::parse(line);
+    if (record.at("type") != "pair") continue;
+    const auto path = [&](const char* name) -> std::string {
+      return record.at(name).is_null() ? "-" : record.at(name).get<std::string>();
+    };
+    pairs.push_back(record.at("state").get<std::string>() + " " + path("command") + " " +
+                    path("response"));
+  }
+  return pairs;
+}
+
+constexpr TimestampKey OLD = {0x20, 0x26, 0x01, 0x01, 0x00, 0x00};
+constexpr TimestampKey NEW = {0x20, 0x26, 0x01, 0x02, 0x00, 0x00};
+
+// One spool with a command in each state and an orphan: its exact JSON
+// record and text line.
+struct StateRow {
+  std::string json;
+  std::string text;
+};
+
+TEST(Pairs, OneRecordOfEachState) {
+  const ScratchDir dir;
+  const Bytes old_file = vardek_bytes({.stamp = OLD});
+  const Bytes new_file = vardek_bytes({.stamp = NEW});
+  dir.write("s/out/10001A.cmd", old_file);  // answered (fail)
+  dir.write("s/in/10001A.fail", new_file);
+  dir.write("s/out/10002A.cmd", new_file);  // stale
+  dir.write("s/in/10002A.ok", old_file);
+  dir.write("s/out/10003A.cmd", old_file);  // same
+  dir.write("s/in/10003A.ok", old_file);
+  dir.write("s/out/10004A.cmd", old_file);  // pending
+  dir.write("s/out/10005A.cmd", old_file);  // conflict
+  dir.write("s/in/10005A.ok", new_file);
+  dir.write("s/in/10005A.fail", new_file);
+  dir.write("s/out/10006A.cmd", old_file);  // bad response
+  dir.write("s/in/10006A.ok", old_file.substr(1));
+  dir.write("s/out/10007A.cmd", {});        // bad command
+  dir.write("s/in/10007A.ok", new_file);
+  dir.write("s/in/10008A.ok", new_file);    // orphan
+  fs::create_directories("s/out/10009A.cmd");  // bad command: cannot be opened
+  dir.write("s/in/10009A.ok", old_file.substr(2));
+  age("s/out/10004A.cmd", 2 * 3600 + 14 * 60 + 20);
+  // clang-format off
+  const StateRow rows[] = {
+    {R"({"type":"pair","command":"s/out/10001A.cmd","response":"s/in/10001A.fail","state":"answered","outcome":"fail","command_key":"202601010000","response_key":"202601020000","age_s":null})",
+     "s/out/10001A.cmd: answered (fail) by s/in/10001A.fail"},
+    {R"({"type":"pair","command":"s/out/10002A.cmd","response":"s/in/10002A.ok","state":"stale","outcome":null,"command_key":"202601020000","response_key":"202601010000","age_s":null})",
+     "s/out/10002A.cmd: stale: s/in/10002A.ok is older, from an earlier command"},
+    {R"({"type":"pair","command":"s/out/10003A.cmd","response":"s/in/10003A.ok","state":"same","outcome":null,"command_key":"202601010000","response_key":"202601010000","age_s":null})",
+     "s/out/10003A.cmd: same key as s/in/10003A.ok"},
+    {R"({"type":"pair","command":"s/out/10004A.cmd","response":null,"state":"pending","outcome":null,"command_key":"202601010000","response_key":null,"age_s":AGE})",
+     "s/out/10004A.cmd: pending for 2h 14m"},
+    {R"({"type":"pair","command":"s/out/10005A.cmd","response":"s/in/10005A.ok","state":"conflict","outcome":null,"command_key":"202601010000","response_key":"202601020000","age_s":null})",
+     "s/out/10005A.cmd: conflict: both s/in/10005A.ok and s/in/10005A.fail"},
+    {R"({"type":"pair","command":"s/out/10006A.cmd","response":"s/in/10006A.ok","state":"bad-response","outcome":null,"command_key":"202601010000","response_key":null,"age_s":null})",
+     "s/out/10006A.cmd: bad response: s/in/10006A.ok"},
+    {R"({"type":"pair","command":"s/out/10007A.cmd","response":"s/in/10007A.ok","state":"bad-command","outcome":null,"command_key":null,"response_key":"202601020000","age_s":null})",
+     "s/out/10007A.cmd: bad command, with response s/in/10007A.ok"},
+    {R"({"type":"pair","command":null,"response":"s/in/10008A.ok","state":"orphan","outcome":null,"command_key":null,"response_key":"202601020000","age_s":null})",
+     "s/in/10008A.ok: orphan: no command"},
+    // The tool opens both files before it reads either: a command that
+    // cannot be opened comes before a response that is not valid.
+    {R"({"type":"pair","command":"s/out/10009A.cmd","response":"s/in/10009A.ok","state":"bad-command","outcome":null,"command_key":null,"response_key":null,"age_s":null})",
+     "s/out/10009A.cmd: bad command, with response s/in/10009A.ok"},
+  };
+  // clang-format on
+  // A walk passes over an empty folder; named, it is judged as a file that
+  // cannot be opened, and pairs with what the walk found.
+  const Outcome json = run_inspector({"--json", "--pairs", "s", "s/out/10009A.cmd"});
+  const Outcome text = run_inspector({"--pairs", "s", "s/out/10009A.cmd"});
+  std::vector<std::string> json_pairs, text_pairs;
+  for (std::string line : lines_of(json.out)) {
+    if (!line.starts_with(R"({"type":"pair")")) continue;
+    std::smatch age_s;
+    if (std::regex_search(line, age_s, std::regex(R"("age_s":(\d+))"))) {
+      EXPECT_NEAR(std::stod(age_s[1]), 8060, 10) << line;
+      line = std::regex_replace(line, std::regex(R"("age_s":\d+)"), R"("age_s":AGE)");
+    }
+    json_pairs.push_back(line);
+  }
+  for (const std::string& line : lines_of(text.out))
+    if (line.find(": valid: ") == std::string::npos && line.find(": not valid: ") == std::string::npos &&
+        line.find(": cannot open: ") == std::string::npos && line.starts_with("s/"))
+      text_pairs.push_back(line);
+  std::vector<std::string> want_json, want_text;
+  for (const StateRow& row : rows) {
+    want_json.push_back(row.json);
+    want_text.push_back(row.text);
+  }
+  EXPECT_EQ(json_pairs, want_json);
+  EXPECT_EQ(text_pairs, want_text);
+  // Pairs never change the exit status: the files' verdicts alone do.
+  EXPECT_EQ(json.status, run_inspector({"--json", "s", "s/out/10009A.cmd"}).status);
+  {
+    EXPECT_NE(json.out.find(R"({"type":"pairs","commands":8,"answered":1,"stale":1,"same":1,"pending":1,"conflict":1,"bad-response":1,"bad-command":2,"orphan":1,"pending_by_age":{"under_1m":0,"under_10m":0,"under_1h":0,"under_1d":1,"older":0}})"
+                            "\n{\"type\":\"summary\",\"schema\":1,"),
+              std::string::npos)
+        << json.out;
+    EXPECT_TRUE(text.out.ends_with(
+        "8 commands: 1 answered, 1 stale, 1 same, 1 pending, 1 in conflict, 1 bad response, 2 bad commands; 1 orphan response\n"
+        "pending by age: 0 under 1m, 0 under 10m, 0 under 1h, 1 under 1d, 0 older\n"
+        "17 files judged: 13 valid, 3 not valid, 0 bad names, 1 not opened; 0 skipped\n"))
+        << text.out;
+  }
+}
+
+// The state of every pair of a generated spool against the tool's answer
+// to `tarnwick RESPONSE COMMAND`.
+std::string state_of_tool(const Outcome& tool, const std::string& response,
+                          const std::string& command) {
+  switch (tool.status) {
+    case 1: return "answered";
+    case 2: return "stale";
+    case 0: return "same";
+    default: break;
+  }
+  if (tool.out.find("'" + response + "'") != std::string::npos)
+    return tool.out.find("Cannot open") != std::string::npos && !fs::exists(response) ? "pending"
+                                                                                        : "bad-response";
+  if (tool.out.find("'" + command + "'") != std::string::npos) return "bad-command";
+  return "unexpected: " + tool.out;
+}
+
+TEST(Pairs, AgreeWithTheTool) {
+  const ScratchDir dir;
+  // Keys that differ in one byte each, unsigned bytes (0x7f against 0x80),
+  // and both forms with the timestamp head at 18 and at 21.
+  const TimestampKey keys[] = {
+      {0x20, 0x26, 0x01, 0x7F, 0x00, 0x00}, {0x20, 0x26, 0x01, 0x80, 0x00, 0x00},
+      {0x20, 0x26, 0x01, 0x7F, 0x00, 0x01}, {0x21, 0x26, 0x01, 0x7F, 0x00, 0x00},
+      {0xFF, 0x00, 0x00, 0x00, 0x00, 0x00}};
+  const Layout layouts[] = {{}, {.long_id = true}, {.head_at = 21}, {.long_id = true, .head_at = 18}};
+  std::size_t n = 0;
+  const auto file = [&](std::size_t i) {
+    Layout layout = layouts[i % std::size(layouts)];
+    layout.stamp = keys[i / std::size(layouts) % std::size(keys)];
+    return vardek_bytes(layout);
+  };
+  const std::size_t kinds = std::size(keys) * std::size(layouts);
+  for (std::size_t c = 0; c < kinds; ++c) {
+    for (std::size_t r = 0; r < kinds; r += 3, ++n) {
+      const std::string stem = std::to_string(100000 + n);
+      const std::string folder = "spool/" + std::to_string(n % 4) + "/";
+      dir.write(folder + "out/" + stem + ".cmd", n % 17 == 5 ? file(c).substr(3) : file(c));
+      if (n % 13 == 4) continue;  // pending
+      dir.write(folder + "in/" + stem + (n % 2 ? ".ok" : ".fail"), n % 19 == 7 ? Bytes{} : file(r));
+    }
+  }
+  std::map<std::string, int> seen;
+  for (const std::string& pair : pairs_of(run_inspector({"--json", "--pairs", "-j", "3", "spool"}))) {
+    std::istringstream words(pair);
+    std::string state, command, response;
+    words >> state >> command >> response;
+    ++seen[state];
+    if (response == "-") response = command.substr(0, command.find("out/")) + "in/" +
+                                     command.substr(command.find("out/") + 4, 6) + ".ok";
+    SCOPED_TRACE(pair);
+    EXPECT_EQ(state, state_of_tool(run_tool({response, command}), response, command));
+  }
+  for (const char* state : {"answered", "stale", "same", "pending", "bad-response", "bad-command"})
+    EXPECT_GT(seen[state], 0) << state;
+}
+
+// The pairing rule, each row a small tree: which files pair, and how.
+struct RuleRow {
+  std::vector<std::string> files;  // each a valid file, the responses newer
+  std::vector<std::string> operands;
+  std::vector<std::string> pairs;  // "state command response", "-" for none
+  const char* why;
+  bool unix_names = false;  // a name that holds a backslash
+};
+
+TEST(Pairs, TheRule) {
+  // clang-format off
+  const RuleRow rows[] = {
+    {{"d/checkout/12345A.cmd", "d/checkin/12345A.ok"}, {"d"},
+     {"answered d/checkout/12345A.cmd d/checkin/12345A.ok"}, "checkout/ pairs with checkin/"},
+    {{"d/out/12345A.cmd", "d/in/12345a.ok"}, {"d"},
+     {"pending d/out/12345A.cmd -", "orphan - d/in/12345a.ok"}, "stems differ in case: no pair"},
+    {{"d/out/12345A.cmd"}, {"d"}, {"pending d/out/12345A.cmd -"}, "out with no in beside it"},
+    {{"d/in/12345A.ok"}, {"d"}, {"orphan - d/in/12345A.ok"}, "in with no out beside it"},
+    {{"a/in/12345A.ok", "b/out/12345A.cmd"}, {"a", "b"},
+     {"orphan - a/in/12345A.ok", "pending b/out/12345A.cmd -"}, "folders that are not siblings"},
+    {{"d/x/in/12345A.ok", "d/out/12345A.cmd"}, {"d"},
+     {"pending d/out/12345A.cmd -", "orphan - d/x/in/12345A.ok"}, "an in folder one level down"},
+    {{"d/in/12345A.ok", "d/in/sub/in/12345A.ok", "d/in/sub/out/12345A.cmd", "d/inbox/in/12345A.ok",
+      "d/out/12345A.cmd", "d/out/zz/in/54321A.ok"}, {"d"},
+     {"answered d/in/sub/out/12345A.cmd d/in/sub/in/12345A.ok", "orphan - d/inbox/in/12345A.ok",
+      "orphan - d/out/zz/in/54321A.ok", "answered d/out/12345A.cmd d/in/12345A.ok"},
+     "pairs nested inside a pair, and a sibling between in and out"},
+    {{"d/out/12345A.cmd", "d/in/12345A.ok", "d/out/54321A.cmd", "d/in/54321A.fail"},
+     {"d/out/54321A.cmd", "d/out/12345A.cmd", "d/in/12345A.ok", "d/in/54321A.fail"},
+     {"answered d/out/12345A.cmd d/in/12345A.ok", "answered d/out/54321A.cmd d/in/54321A.fail"},
+     "files named one by one, out before in"},
+    {{"d/out/12345A.cmd", "d/in/12345A.ok"}, {"d", "d"},
+     {"answered d/out/12345A.cmd d/in/12345A.ok", "answered d/out/12345A.cmd d/in/12345A.ok"},
+     "a tree named twice pairs twice"},
+    {{"d/spool\\out\\12345A.cmd", "d/spool\\in\\12345A.ok", "d/spool\\in\\54321A.ok"}, {"d"},
+     {"answered d/spool\\out\\12345A.cmd d/spool\\in\\12345A.ok", "orphan - d/spool\\in\\54321A.ok"},
+     "\\ separates folders", true},
+  };
+  // clang-format on
+  const Bytes command = vardek_bytes({.stamp = OLD});
+  const Bytes response = vardek_bytes({.stamp = NEW});
+  for (const RuleRow& row : rows) {
+    SCOPED_TRACE(row.why);
+    if (row.unix_names && tool_is_windows_program()) continue;
+    const ScratchDir dir;
+    for (const std::string& file : row.files)
+      dir.write(file, file.ends_with(".cmd") ? command : response);
+    std::vector<std::string> args = {"--json", "--pairs"};
+    args.insert(args.end(), row.operands.begin(), row.operands.end());
+    EXPECT_EQ(pairs_of(run_inspector(args)), row.pairs);
+  }
+}
+
+// A pending command's age, by its last change, lands in its bucket.
+TEST(Pairs, Ages) {
+  const ScratchDir dir;
+  const Bytes command = vardek_bytes();
+  const long long ages[] = {-3600, 10, 300, 1800, 5 * 3600, 3 * 86400};
+  for (std::size_t i = 0; i < std::size(ages); ++i) {
+    const std::string path = "d/out/1000" + std::to_string(i) + "A.cmd";
+    dir.write(path, command);
+    age(path, ages[i]);
+  }
+  const Outcome outcome = run_inspector({"--json", "--pairs", "d"});
+  std::vector<long long> got;
+  for (const std::string& line : lines_of(outcome.out)) {
+    const auto record = nlohmann::json::parse(line);
+    if (record.at("type") == "pair") got.push_back(record.at("age_s").get<long long>());
+    if (record.at("type") == "pairs") {
+      EXPECT_EQ(record.at("pending_by_age"),
+                nlohmann::json::parse(R"({"under_1m":2,"under_10m":1,"under_1h":1,"under_1d":1,"older":1})"));
+    }
+  }
+  ASSERT_EQ(got.size(), std::size(ages));
+  for (std::size_t i = 0; i < got.size(); ++i) {
+    SCOPED_TRACE(ages[i]);
+    // A change stamped in the future counts as just now.
+    EXPECT_LE(std::abs(got[i] - std::max(0LL, ages[i])), 5);
+  }
+}
+
+struct AgeRow {
+  std::uint64_t seconds;
+  std::size_t bucket;
+  std::string text;
+};
+
+TEST(Pairs, AgeBucketsAndText) {
+  // clang-format off
+  const AgeRow rows[] = {
+    {0,       0, "0s"},      {59,     0, "59s"},
+    {60,      1, "1m 0s"},   {599,    1, "9m 59s"},
+    {600,     2, "10m 0s"},  {3599,   2, "59m 59s"},
+    {3600,    3, "1h 0m"},   {8079,   3, "2h 14m"},
+    {86399,   3, "23h 59m"}, {86400,  4, "1d 0h"},
+    {400000,  4, "4d 15h"},
+  };
+  // clang-format on
+  for (const AgeRow& row : rows) {
+    SCOPED_TRACE(row.seconds);
+    EXPECT_EQ(age_bucket(row.seconds), row.bucket);
+    EXPECT_EQ(age_text(row.seconds), row.text);
+  }
+}
+
+// The same bytes whatever the threads; -q keeps the pairs not answered,
+// --summary only the summaries.
+TEST(Pairs, SameBytesWhateverTheThreadsAndQuiet) {
+  const ScratchDir dir;
+  const Bytes old_file = vardek_bytes({.stamp = OLD});
+  const Bytes new_file = vardek_bytes({.stamp = NEW});
+  for (int i = 0; i < 400; ++i) {
+    const std::string stem = std::to_string(100000 + i);
+    const std::string folder = "spool/" + std::to_string(i % 9) + (i % 3 ? "/" : "/check");
+    dir.write(folder + "out/" + stem + ".cmd", i % 23 == 0 ? Bytes{} : old_file);
+    if (i % 10 == 1) continue;
+    dir.write(folder + "in/" + stem + (i % 4 ? ".ok" : ".fail"), i % 10 == 2 ? old_file : new_file);
+    if (i % 37 == 0) dir.write(folder + "in/" + stem + ".ok", new_file);
+  }
+  // Pending commands changed in the future: an age of 0 in every run.
+  for (int i = 1; i < 400; i += 10)
+    age("spool/" + std::to_string(i % 9) + (i % 3 ? "/" : "/check") + "out/" + std::to_string(100000 + i) + ".cmd",
+        -3600);
+  const Outcome one = run_inspector({"-j", "1", "--pairs", "spool"});
+  EXPECT_EQ(one.status, 4);
+  for (const char* format : {"--json", "--pairs"}) {
+    SCOPED_TRACE(format);
+    const Outcome base = run_inspector({"-j", "1", "--pairs", format, "spool"});
+    EXPECT_EQ(run_inspector({"-j", "8", "--pairs", format, "spool"}), base);
+  }
+  const std::vector<std::string> lines = lines_of(one.out);
+  std::string failures, summaries;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const std::string& line = lines[i];
+    if (i + 3 >= lines.size())
+      summaries += line + "\n";
+    else if (line.find(": valid: ") == std::string::npos && line.find(": answered (") == std::string::npos)
+      failures += line + "\n";
+  }
+  EXPECT_NE(failures.find(": pending for 0s\n"), std::string::npos);
+  EXPECT_EQ(run_inspector({"-q", "--pairs", "-j", "8", "spool"}), (Outcome{failures + summaries, "", 4}));
+  EXPECT_EQ(run_inspector({"--summary", "--pairs", "spool"}), (Outcome{summaries, "", 4}));
+}
+
+}  // namespace
