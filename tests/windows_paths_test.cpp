@@ -77,6 +77,8 @@ TEST(WindowsPaths, Inspector) {
   dir.write("Αρχεία/in/12345A678.ok", vardek_bytes());
   dir.write("Αρχεία/in/54321A.ok", {});
   dir.write("数据/out/12345A678.cmd", vardek_bytes({.long_id = true}));
+  dir.write("Ζεύγη/in/12345A.ok", vardek_bytes({.stamp = {0x20, 0x26, 0x12, 0x08, 0x18, 0x31}}));
+  dir.write("Ζεύγη/out/12345A.cmd", vardek_bytes());
   const std::string valid =
       ": valid: short form (12-byte identification), timestamp head at 18, key 202612081830\n";
   const std::string valid_long =
@@ -99,6 +101,20 @@ TEST(WindowsPaths, Inspector) {
     {{"数据"}, "数据\\out\\12345A678.cmd" + valid_long +
                "1 file judged: 1 valid, 0 not valid, 0 bad names, 0 not opened; 0 skipped\n",
      0, "held with write access, reading shared", held("write", "数据\\out\\12345A678.cmd")},
+    {{"--pairs", "--json", "Ζεύγη"},
+     "{\"type\":\"file\",\"path\":\"Ζεύγη\\\\in\\\\12345A.ok\",\"verdict\":\"valid\",\"form\":\"short\","
+     "\"head\":18,\"key\":\"202612081831\",\"length\":33}\n"
+     "{\"type\":\"file\",\"path\":\"Ζεύγη\\\\out\\\\12345A.cmd\",\"verdict\":\"valid\",\"form\":\"short\","
+     "\"head\":18,\"key\":\"202612081830\",\"length\":33}\n"
+     "{\"type\":\"pair\",\"command\":\"Ζεύγη\\\\out\\\\12345A.cmd\",\"response\":\"Ζεύγη\\\\in\\\\12345A.ok\","
+     "\"state\":\"answered\",\"outcome\":\"ok\",\"command_key\":\"202612081830\","
+     "\"response_key\":\"202612081831\",\"age_s\":null}\n"
+     "{\"type\":\"pairs\",\"commands\":1,\"answered\":1,\"stale\":0,\"same\":0,\"pending\":0,"
+     "\"conflict\":0,\"bad-response\":0,\"bad-command\":0,\"orphan\":0,\"pending_by_age\":"
+     "{\"under_1m\":0,\"under_10m\":0,\"under_1h\":0,\"under_1d\":0,\"older\":0}}\n"
+     "{\"type\":\"summary\",\"schema\":1,\"files\":2,\"valid\":2,\"not-valid\":0,\"bad-name\":0,"
+     "\"cannot-open\":0,\"skipped\":0}\n",
+     0, "a command and its response paired under a Greek folder"},
   };
   // clang-format on
   expect_inspector_rows(rows);
