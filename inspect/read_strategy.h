@@ -26,6 +26,10 @@ class FileReader {
   virtual std::int64_t read_on(unsigned char* buffer, std::size_t size) = 0;
   // The system's words for the last failure.
   virtual std::string failure() const = 0;
+  // Whether the last read_at failed because the file cannot be read at an
+  // offset at all (a device or a FUSE file opened as a stream): it can
+  // still be read on from its start.
+  virtual bool refuses_offsets() const { return false; }
 };
 
 // A small file comes whole in one read of this size, which also shows
@@ -47,15 +51,18 @@ bool read_regular(FileReader& file, std::uint64_t size, FileSample& sample,
 bool read_like_the_tool(FileReader& file, bool seekable, FileSample& sample,
                         std::string& error);
 
-enum class ReadOutcome { read, cannot_open, not_regular };
+enum class ReadOutcome { read, cannot_open, not_regular, vanished };
 
 // Reads the parts of a file that the checks look at, as if the tool had
 // read it. A file the user named (`parent` null) is read as the tool reads
 // it, whatever it is. A file met in a walk is read only if it is still a
 // regular file when opened: otherwise its kind is given and nothing is
-// read. On cannot_open, `error` holds the system's reason.
+// read; if it is gone, it has vanished. A regular file modified less than
+// `min_age` seconds ago is not read either: its kind is young. On
+// cannot_open, `error` holds the system's reason.
 ReadOutcome read_file(const Directory* parent, const std::string& name,
                       const std::string& path, FileSample& sample,
-                      EntryKind& kind, std::string& error);
+                      EntryKind& kind, std::string& error,
+                      std::int64_t min_age = 0);
 
 #endif
