@@ -51,6 +51,9 @@ class SystemFile final : public FileReader {
   bool in_walk_;                     // found by a walk, not named by the user
   bool link_ = false;
   bool gone_ = false;
+#ifdef _WIN32
+  bool link_tag_ = false;  // a reparse point that is a link
+#endif
   bool refuses_offsets_ = false;
   std::string failure_;
 };

@@ -232,6 +232,7 @@ void inspect(const OperandSource& operands, const WalkOptions& options,
     pipeline.close();
   };
   try {
+    walker = std::thread(walk);
     for (unsigned i = 0; i < options.jobs; ++i) {
       // Fewer threads than asked, when the system has no room for more,
       // still do the work.
@@ -246,7 +247,6 @@ void inspect(const OperandSource& operands, const WalkOptions& options,
         break;
       }
     }
-    walker = std::thread(walk);
     for (Batch batch; pipeline.next(batch, tick);) {
       for (Job& job : batch) {
         sink(std::move(job.report));
