@@ -114,7 +114,7 @@ Options parse_command_line(int argc, char** argv) {
   app.add_flag("-l,--files-with-failures", options.failure_paths);
   app.add_flag("--print0", options.print0);
   app.add_flag("--stats", options.stats);
-  app.add_option("--exclude", options.excluded);
+  app.add_option("--exclude", options.excluded)->allow_extra_args(false);
   app.add_option("--min-age", options.min_age);
   app.add_option("--max-depth", options.max_depth)->check(CLI::NonNegativeNumber);
   app.add_flag("-x,--one-file-system", options.one_file_system);
