@@ -21,6 +21,9 @@ _tarnwick_inspect() {
         mapfile -t COMPREPLY < <(compgen -W "$(seq 1 "$cores")" -- "$cur")
         return 0
         ;;
+      --exclude | --min-age | --max-depth)
+        return 0
+        ;;
       --files-from)
         compopt -o filenames 2>/dev/null
         mapfile -t COMPREPLY < <(compgen -f -- "$cur")
@@ -30,7 +33,9 @@ _tarnwick_inspect() {
     esac
     if [[ $cur == -* ]]; then
       mapfile -t COMPREPLY < <(compgen -W '--json -q --quiet --summary -j --jobs
-        --files-from -0 --null --help --version -- --pairs' -- "$cur")
+        --files-from -0 --null -l --files-with-failures --print0 --stats
+        --exclude --min-age --max-depth -x --one-file-system
+        --pairs --help --version --' -- "$cur")
       return 0
     fi
   fi

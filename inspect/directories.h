@@ -4,6 +4,8 @@
 #ifndef TARNWICK_INSPECT_DIRECTORIES_H
 #define TARNWICK_INSPECT_DIRECTORIES_H
 
+#include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -24,13 +26,27 @@ struct Listing {
   DirectoryHandle directory;   // null when it could not be listed
   std::vector<Entry> entries;  // in the order the system gave them
   std::string error;           // the system's reason, when it could not
+  bool vanished = false;       // it could not, as it is gone
+  bool other_device = false;   // not listed: on another file system
+  std::uint64_t device = 0;    // the file system it is on
 };
 
 // Lists `name` in `parent` (`path` when `parent` is null). A link is never
 // followed to a directory here, except when the user named it: `parent` is
-// null.
+// null. With `same_device`, a directory on another file system is not
+// listed.
 Listing list_directory(const Directory* parent, const std::string& name,
-                       const std::string& path);
+                       const std::string& path,
+                       const std::uint64_t* same_device = nullptr);
+
+// The directories a walk holds open now, and how many it may hold with
+// `jobs` threads each opening a file besides: past that, the walk waits for
+// files to be judged, so that no open fails for want of a descriptor.
+std::size_t open_directories();
+std::size_t directory_budget(unsigned jobs);
+
+// The system's words for an error number; safe on any thread.
+std::string error_text(int error);
 
 // Does the path, following links, name a directory?
 bool is_directory(const std::string& path);

@@ -20,6 +20,10 @@ class FileReader {
   virtual std::int64_t read_on(unsigned char* buffer, std::size_t size) = 0;
   // The system's words for the last failure.
   virtual std::string failure() const = 0;
+  // Whether the last read_at failed because the file cannot be read at an
+  // offset at all (a device or a FUSE file opened as a stream): it can
+  // still be read on from its start.
+  virtual bool refuses_offsets() const { return false; }
 };
 
 #endif

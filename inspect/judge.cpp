@@ -1,11 +1,14 @@
 #include "judge.h"
 
+#include <cerrno>
 #include <utility>
+
+#include "directories.h"
 
 #include "read_strategy.h"
 
 FileReport judge_file(std::string path, const Directory* parent,
-                      const std::string& name) {
+                      const std::string& name, std::int64_t min_age) {
   FileReport report;
   report.path = std::move(path);
   report.name = check_name(report.path);
@@ -14,7 +17,10 @@ FileReport judge_file(std::string path, const Directory* parent,
     return report;
   }
   switch (read_file(parent, name, report.path, report.read, report.kind,
-                    report.error)) {
+                    report.error, min_age)) {
+    case ReadOutcome::vanished:
+      report.verdict = Verdict::vanished;
+      return report;
     case ReadOutcome::cannot_open:
       report.verdict = Verdict::cannot_open;
       return report;
@@ -45,5 +51,28 @@ FileReport unlisted_directory(std::string path, std::string error) {
   report.verdict = Verdict::cannot_open;
   report.kind = EntryKind::directory;
   report.error = std::move(error);
+  return report;
+}
+
+FileReport directory_named_like_a_file(std::string path) {
+  FileReport report;
+  report.path = std::move(path);
+  report.name = check_name(report.path);
+  report.verdict = Verdict::cannot_open;
+  report.error = error_text(EISDIR);
+  return report;
+}
+
+FileReport vanished_entry(std::string path) {
+  FileReport report;
+  report.path = std::move(path);
+  report.verdict = Verdict::vanished;
+  return report;
+}
+
+FileReport excluded_entry(std::string path) {
+  FileReport report;
+  report.path = std::move(path);
+  report.verdict = Verdict::excluded;
   return report;
 }

@@ -4,11 +4,13 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -33,13 +35,23 @@ constexpr const char* USAGE =
     "  --json             write JSON Lines: an object a file, then a summary\n"
     "  -q, --quiet        print only the files that are not valid, and the "
     "summary\n"
+    "                     (the tool's -q prints nothing at all)\n"
     "      --summary      print only the summary\n"
     "      --pairs        pair each command with its response, and say whether\n"
     "                     it is answered, stale, pending or in conflict\n"
+    "  -l, --files-with-failures  print only the paths of the files not valid,\n"
+    "                     badly named or not opened, one a line\n"
+    "      --print0       with -l, end each path in a NUL byte, for xargs -0\n"
+    "      --stats        count the failures by content test and naming rule\n"
     "  -j, --jobs N       judge files on N threads (default: one a core)\n"
     "      --files-from FILE  take paths from FILE too, one a line; - is "
     "standard input\n"
     "  -0, --null         paths in FILE end in a NUL byte, not a newline\n"
+    "      --exclude GLOB leave out of a walk the entries whose name matches;\n"
+    "                     a folder that matches is not entered (repeatable)\n"
+    "      --min-age AGE  skip files modified less than AGE ago (30s, 5m, 2h)\n"
+    "      --max-depth N  walk at most N levels below each folder named\n"
+    "  -x, --one-file-system  do not walk into other file systems\n"
     "      --help         show this help and exit\n"
     "      --version      show the version and exit\n"
     "\n"
@@ -54,11 +66,34 @@ struct Options {
   bool quiet = false;
   bool summary_only = false;
   bool pairs = false;
+  bool failure_paths = false;  // -l
+  bool print0 = false;
+  bool stats = false;
   unsigned jobs = 0;  // 0: one a core
   std::string files_from;
   bool null_separated = false;
+  std::vector<std::string> excluded;
+  std::string min_age;
+  int max_depth = -1;
+  bool one_file_system = false;
   std::vector<std::string> paths;
 };
+
+// 30s, 5m, 2h, 1d, or a number of seconds; -1 when it is none of these.
+std::int64_t seconds_of(const std::string& age) {
+  std::size_t digits = 0;
+  while (digits < age.size() && age[digits] >= '0' && age[digits] <= '9') ++digits;
+  if (digits == 0 || digits > 9 || age.size() > digits + 1) return -1;
+  const std::int64_t n = std::stoll(age.substr(0, digits));
+  if (digits == age.size()) return n;
+  switch (age[digits]) {
+    case 's': return n;
+    case 'm': return n * 60;
+    case 'h': return n * 3600;
+    case 'd': return n * 86400;
+    default: return -1;
+  }
+}
 
 [[noreturn]] void bad_command_line(const std::string& why) {
   static_cast<void>(std::fprintf(
@@ -82,6 +117,13 @@ Options parse_command_line(int argc, char** argv) {
   app.add_flag("-q,--quiet", options.quiet);
   app.add_flag("--summary", options.summary_only);
   app.add_flag("--pairs", options.pairs);
+  app.add_flag("-l,--files-with-failures", options.failure_paths);
+  app.add_flag("--print0", options.print0);
+  app.add_flag("--stats", options.stats);
+  app.add_option("--exclude", options.excluded)->allow_extra_args(false);
+  app.add_option("--min-age", options.min_age);
+  app.add_option("--max-depth", options.max_depth)->check(CLI::NonNegativeNumber);
+  app.add_flag("-x,--one-file-system", options.one_file_system);
   app.add_option("-j,--jobs", options.jobs)
       ->check(CLI::Range(1U, 1024U));
   app.add_option("--files-from", options.files_from);
@@ -104,6 +146,13 @@ Options parse_command_line(int argc, char** argv) {
     bad_command_line("no path given, and no --files-from");
   if (options.null_separated && options.files_from.empty())
     bad_command_line("-0 applies to --files-from, which is not given");
+  if (options.print0 && !options.failure_paths)
+    bad_command_line("--print0 applies to -l, which is not given");
+  if (options.failure_paths && (options.json || options.summary_only))
+    bad_command_line("-l prints paths alone: not with --json or --summary");
+  if (!options.min_age.empty() && seconds_of(options.min_age) < 0)
+    bad_command_line("--min-age takes a number and s, m, h or d: 30s, 5m, 2h, "
+                     "not '" + options.min_age + "'");
   return options;
 }
 
@@ -126,6 +175,12 @@ class Operands {
         continue;
       }
       const char* begin = buffer_ + at_;
+      // A NUL cannot be part of a path: the name checked would not be the
+      // file opened. A list that holds one was meant for -0.
+      if (separator_ != '\0' && std::memchr(begin, '\0', filled_ - at_))
+        throw std::runtime_error(
+            "the list holds a NUL byte, which no path can: for a list of "
+            "paths that end in NUL bytes, give -0");
       const void* found = std::memchr(begin, separator_, filled_ - at_);
       const std::size_t size =
           found ? static_cast<std::size_t>(static_cast<const char*>(found) - begin)
@@ -161,28 +216,6 @@ class Operands {
   bool failed_ = false;
 };
 
-// Standard output, written in large pieces; a write that fails is
-// remembered, and the run ends with 3.
-class Output {
- public:
-  std::string& text() { return text_; }
-  void flush_if_full() {
-    if (text_.size() >= 1 << 16) flush();
-  }
-  void flush() {
-    if (!text_.empty() && !write_output(text_)) failed_ = true;
-    text_.clear();
-  }
-  bool finish() {
-    flush();
-    return !failed_ && std::fflush(stdout) == 0;
-  }
-
- private:
-  std::string text_;
-  bool failed_ = false;
-};
-
 // One line on standard error, rewritten in place, once a run has lasted
 // more than a moment: files seen, files a second.
 class Progress {
@@ -206,8 +239,11 @@ class Progress {
                           static_cast<double>(seen) / seconds);
     static_cast<void>(std::fflush(stderr));
   }
+  // Rubs the line out: before the report is written, as both may be on
+  // one terminal, and at the end.
   void clear() {
     if (width_ > 0) static_cast<void>(std::fprintf(stderr, "\r%*s\r", width_, ""));
+    width_ = 0;
   }
 
  private:
@@ -215,6 +251,47 @@ class Progress {
   bool shown_;
   Clock::time_point start_, last_{};
   int width_ = 0;
+};
+
+// Standard output failed: the run stops at once.
+struct WriteFailed {};
+
+// Standard output, written in large pieces.
+class Output {
+ public:
+  explicit Output(Progress& progress) : progress_(progress) {}
+  std::string& text() { return text_; }
+  void flush_if_full() {
+    if (text_.size() >= 1 << 16) flush();
+  }
+  void flush() {
+    if (text_.empty()) return;
+    progress_.clear();
+    if (!write_output(text_)) throw WriteFailed{};
+    text_.clear();
+  }
+  void finish() {
+    flush();
+    if (std::fflush(stdout) != 0) throw WriteFailed{};
+  }
+
+ private:
+  Progress& progress_;
+  std::string text_;
+};
+
+// Paths alone, for -l: raw bytes, as another program takes them.
+class PathPrinter final : public Printer {
+ public:
+  explicit PathPrinter(char end) : end_(end) {}
+  void file(const FileReport& report, std::string& out) override {
+    out += report.path;
+    out += end_;
+  }
+  void summary(const Summary&, std::string&) override {}
+
+ private:
+  char end_;
 };
 
 int inspect_all(int argc, char** argv) {
@@ -230,19 +307,28 @@ int inspect_all(int argc, char** argv) {
   raise_open_file_limit();
 
   const std::unique_ptr<Printer> printer =
-      options.json ? json_printer() : text_printer();
+      options.failure_paths ? std::make_unique<PathPrinter>(options.print0 ? '\0' : '\n')
+      : options.json        ? json_printer()
+                            : text_printer();
   const bool summary_only = options.summary_only;
-  const bool failures_only = options.quiet;
-  unsigned jobs = options.jobs;
-  if (jobs == 0) jobs = std::max(1U, std::thread::hardware_concurrency());
+  const bool failures_only = options.quiet || options.failure_paths;
+  WalkOptions walk;
+  walk.jobs = options.jobs;
+  if (walk.jobs == 0) walk.jobs = std::max(1U, std::thread::hardware_concurrency());
+  walk.excluded = options.excluded;
+  walk.min_age = options.min_age.empty() ? 0 : seconds_of(options.min_age);
+  walk.max_depth = options.max_depth;
+  walk.one_file_system = options.one_file_system;
 
   Operands operands(options.paths, list, options.null_separated ? '\0' : '\n');
-  Output output;
   Progress progress(error_is_terminal());
+  Output output(progress);
   Summary summary;
-  // Pairs: their records come after the lines of both their folders.
+  summary.stats = options.stats;
+  // Pairs: their records come after the lines of both their folders. A
+  // list of paths to act on (-l) has no room for them.
   std::optional<Pairing> pairing;
-  if (options.pairs)
+  if (options.pairs && !options.failure_paths)
     pairing.emplace(std::chrono::duration_cast<std::chrono::seconds>(
                         std::chrono::system_clock::now().time_since_epoch())
                         .count());
@@ -258,32 +344,44 @@ int inspect_all(int argc, char** argv) {
     }
     pair_records.clear();
   };
-  inspect([&](std::string& operand) { return operands.next(operand); }, jobs,
-          [&](FileReport&& report) {
-            if (pairing) {
-              pairing->add(report, pair_records);
-              print_pairs();
-            }
-            summary.count(report.verdict);
-            const bool failure = report.verdict != Verdict::valid &&
-                                 report.verdict != Verdict::skipped;
-            if (!summary_only && (!failures_only || failure)) {
-              printer->file(report, output.text());
-              output.flush_if_full();
-            }
-            progress.tick(summary.files + summary.skipped);
-          },
-          [&] { progress.update(summary.files + summary.skipped); });
-  progress.clear();
-  if (pairing) {
-    pairing->finish(pair_records);
-    print_pairs();
-    pair_printer->summary(pair_summary, output.text());
-  }
-  printer->summary(summary, output.text());
-  if (!output.finish()) {
+  try {
+    inspect([&](std::string& operand) { return operands.next(operand); }, walk,
+            [&](FileReport&& report) {
+              if (pairing) {
+                pairing->add(report, pair_records);
+                print_pairs();
+              }
+              summary.count(report.verdict);
+              summary.count_reason(report);
+              const bool shown = report.verdict != Verdict::excluded &&
+                                 (!failures_only || is_failure(report.verdict));
+              if (!summary_only && shown) {
+                printer->file(report, output.text());
+                output.flush_if_full();
+              }
+              progress.tick(summary.files + summary.skipped);
+            },
+            [&] { progress.update(summary.files + summary.skipped); });
+    progress.clear();
+    if (pairing) {
+      pairing->finish(pair_records);
+      print_pairs();
+      pair_printer->summary(pair_summary, output.text());
+    }
+    printer->summary(summary, output.text());
+    output.finish();
+  } catch (const WriteFailed&) {
+    progress.clear();
     static_cast<void>(std::fprintf(stderr, "tarnwick-inspect: cannot write the report\n"));
     return RC_OTHER_PROBLEM;
+  } catch (...) {
+    // What was judged before the failure is still reported.
+    progress.clear();
+    try {
+      output.finish();
+    } catch (const WriteFailed&) {
+    }
+    throw;
   }
   if (operands.failed()) {
     static_cast<void>(std::fprintf(stderr, "tarnwick-inspect: cannot read all of the list '%s'\n",

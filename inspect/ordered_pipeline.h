@@ -20,14 +20,18 @@ class OrderedPipeline {
   explicit OrderedPipeline(std::size_t size)
       : slots_(size), processed_(size, false) {}
 
-  // The producer: waits while the ring is full.
-  void add(Item&& item) {
+  // The producer: waits while the ring is full. False once the run has
+  // been cancelled: the item is dropped, and the producer should stop.
+  bool add(Item&& item) {
     std::unique_lock lock(mutex_);
-    space_.wait(lock, [&] { return tail_ - head_ < slots_.size(); });
+    space_.wait(lock,
+                [&] { return tail_ - head_ < slots_.size() || cancelled_; });
+    if (cancelled_) return false;
     slots_[tail_ % slots_.size()] = std::move(item);
     processed_[tail_ % slots_.size()] = false;
     ++tail_;
     work_.notify_one();
+    return true;
   }
 
   // The producer has no more.
@@ -38,6 +42,22 @@ class OrderedPipeline {
     ready_.notify_one();
   }
 
+  // Stops everyone at once: the producer's next add fails, workers take no
+  // more items, and the consumer gets no more. What is being processed
+  // still finishes, so the threads can be joined.
+  void cancel() {
+    std::lock_guard lock(mutex_);
+    cancelled_ = closed_ = true;
+    space_.notify_all();
+    work_.notify_all();
+    ready_.notify_all();
+  }
+
+  bool cancelled() {
+    std::lock_guard lock(mutex_);
+    return cancelled_;
+  }
+
   // A worker's loop: calls `process` on each item it claims, until the
   // producer has closed and no item waits.
   template <typename Process>
@@ -45,7 +65,7 @@ class OrderedPipeline {
     std::unique_lock lock(mutex_);
     while (true) {
       work_.wait(lock, [&] { return claimed_ < tail_ || closed_; });
-      if (claimed_ == tail_) return;  // closed, and nothing left
+      if (claimed_ == tail_ || cancelled_) return;  // nothing left to do
       const std::size_t index = claimed_++;
       Item& item = slots_[index % slots_.size()];
       lock.unlock();
@@ -61,7 +81,7 @@ class OrderedPipeline {
   bool next(Item& item, const std::function<void()>& tick) {
     std::unique_lock lock(mutex_);
     while (!(head_ < tail_ && processed_[head_ % slots_.size()])) {
-      if (closed_ && head_ == tail_) return false;
+      if ((closed_ && head_ == tail_) || cancelled_) return false;
       ready_.wait_for(lock, std::chrono::milliseconds(100));
       if (tick) {
         lock.unlock();
@@ -83,6 +103,7 @@ class OrderedPipeline {
   std::condition_variable space_, work_, ready_;
   std::size_t head_ = 0, claimed_ = 0, tail_ = 0;
   bool closed_ = false;
+  bool cancelled_ = false;
 };
 
 #endif

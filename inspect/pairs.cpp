@@ -61,10 +61,13 @@ void Pairing::add(const FileReport& report, std::vector<PairRecord>& out) {
     close(open_[i], out);
     open_.erase(open_.begin() + static_cast<std::ptrdiff_t>(i));
   }
-  // Only files that pass the naming rule, and that were judged, take part.
+  // Only files that pass the naming rule, and that were judged, take part:
+  // a file gone before it was opened, or left out, is not there.
   const NameKind kind = report.name.kind;
   if (kind == NameKind::rejected || report.verdict == Verdict::skipped ||
-      report.verdict == Verdict::bad_name)
+      report.verdict == Verdict::bad_name ||
+      report.verdict == Verdict::vanished ||
+      report.verdict == Verdict::excluded)
     return;
   Side side;
   side.path = report.path;

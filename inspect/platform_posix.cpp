@@ -7,18 +7,29 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
+#include <thread>
 
 #include "console.h"
 #include "directories.h"
 #include "system_file.h"
 
+namespace {
+std::atomic<std::size_t> directories_open{0};
+}  // namespace
+
 struct Directory {
   int fd;
-  explicit Directory(int descriptor) : fd(descriptor) {}
-  ~Directory() { close(fd); }
+  explicit Directory(int descriptor) : fd(descriptor) { ++directories_open; }
+  ~Directory() {
+    close(fd);
+    --directories_open;
+  }
   Directory(const Directory&) = delete;
   Directory& operator=(const Directory&) = delete;
 };
@@ -27,7 +38,28 @@ const char PATH_SEPARATOR = '/';
 
 namespace {
 
-std::string reason(int error) { return std::strerror(error); }
+// strerror_r comes in two forms: the GNU one returns the text, the POSIX
+// one fills the buffer and returns 0.
+[[maybe_unused]] const char* text_of(int result, const char* buffer) {
+  return result == 0 ? buffer : "Unknown error";
+}
+[[maybe_unused]] const char* text_of(const char* result, const char*) {
+  return result;
+}
+
+std::string reason(int error) { return error_text(error); }
+
+// Running out of descriptors is a moment's shortage while other threads
+// close theirs: wait a little and try again, for a second at most.
+template <typename Open>
+int open_patiently(const Open& open) {
+  for (int tries = 0;; ++tries) {
+    const int fd = open();
+    if (fd >= 0 || (errno != EMFILE && errno != ENFILE) || tries == 1000)
+      return fd;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+}
 
 EntryKind kind_of_mode(mode_t mode) {
   if (S_ISDIR(mode)) return EntryKind::directory;
@@ -60,17 +92,32 @@ EntryKind kind_of_entry(int dir, const dirent& entry) {
 
 }  // namespace
 
+std::string error_text(int error) {
+  char buffer[256];
+  return text_of(strerror_r(error, buffer, sizeof buffer), buffer);
+}
+
 Listing list_directory(const Directory* parent, const std::string& name,
-                       const std::string& path) {
+                       const std::string& path,
+                       const std::uint64_t* same_device) {
   Listing listing;
   const int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY;
-  const int fd = parent ? openat(parent->fd, name.c_str(), flags | O_NOFOLLOW)
-                        : open(path.c_str(), flags);
+  const int fd = open_patiently([&] {
+    return parent ? openat(parent->fd, name.c_str(), flags | O_NOFOLLOW)
+                  : open(path.c_str(), flags);
+  });
   if (fd < 0) {
+    listing.vanished = parent != nullptr && errno == ENOENT;
     listing.error = reason(errno);
     return listing;
   }
   auto directory = std::make_shared<const Directory>(fd);
+  struct stat info {};
+  if (fstat(fd, &info) == 0) listing.device = info.st_dev;
+  if (same_device != nullptr && listing.device != *same_device) {
+    listing.other_device = true;
+    return listing;
+  }
   // The listing reads through its own descriptor, so that closing it leaves
   // the one the entries are opened from.
   const int reading = dup(fd);
@@ -110,15 +157,29 @@ SystemFile::SystemFile(const Directory* parent, const std::string& name,
   // Non-blocking, so that a FIFO without a writer cannot hold the open; in a
   // walk, a link put in the file's place is not followed.
   const int flags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
-  const int fd = parent ? openat(parent->fd, name.c_str(), flags | O_NOFOLLOW)
-                        : open(path.c_str(), flags);
+  const int fd = open_patiently([&] {
+    return parent ? openat(parent->fd, name.c_str(), flags | O_NOFOLLOW)
+                  : open(path.c_str(), flags);
+  });
   if (fd >= 0) {
     handle_ = fd;
   } else if (in_walk_ && errno == ELOOP) {
     link_ = true;
   } else {
+    gone_ = errno == ENOENT;
     failure_ = reason(errno);
   }
+}
+
+bool SystemFile::modified_within(std::int64_t seconds) {
+  struct stat info {};
+  timespec now{};
+  if (fstat(static_cast<int>(handle_), &info) != 0 ||
+      clock_gettime(CLOCK_REALTIME, &now) != 0)
+    return false;
+  return now.tv_sec - info.st_mtim.tv_sec < seconds ||
+         (now.tv_sec - info.st_mtim.tv_sec == seconds &&
+          now.tv_nsec < info.st_mtim.tv_nsec);
 }
 
 SystemFile::~SystemFile() {
@@ -149,7 +210,10 @@ std::int64_t SystemFile::read_at(unsigned char* buffer, std::size_t size,
   do got = pread(static_cast<int>(handle_), buffer, size,
                  static_cast<off_t>(offset));
   while (got < 0 && errno == EINTR);
-  if (got < 0) failure_ = reason(errno);
+  if (got < 0) {
+    refuses_offsets_ = errno == ESPIPE;
+    failure_ = reason(errno);
+  }
   return got;
 }
 
@@ -173,6 +237,18 @@ void raise_open_file_limit() {
     limit.rlim_cur = limit.rlim_max;
     static_cast<void>(setrlimit(RLIMIT_NOFILE, &limit));
   }
+}
+
+std::size_t open_directories() { return directories_open.load(); }
+
+std::size_t directory_budget(unsigned jobs) {
+  // Standard streams, the list, and a few for the C library's own use.
+  const std::size_t reserve = std::size_t{jobs} + 16;
+  rlimit limit{};
+  if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+    return SIZE_MAX;
+  const auto allowed = static_cast<std::size_t>(limit.rlim_cur);
+  return allowed > reserve + 8 ? allowed - reserve : 8;
 }
 
 std::FILE* open_file_list(const std::string& path, std::string& error) {

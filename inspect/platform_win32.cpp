@@ -6,6 +6,8 @@
 #include <io.h>
 #include <windows.h>
 
+#include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -70,6 +72,37 @@ bool names_directory(const std::wstring& path) {
          (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+// Only these reparse points are links; the rest (deduplicated files,
+// files compressed by the system, cloud files) are files that read as any
+// other does.
+bool is_link_tag(DWORD tag) {
+  return tag == IO_REPARSE_TAG_SYMLINK || tag == IO_REPARSE_TAG_MOUNT_POINT;
+}
+
+// A path whose UTF-8 holds a NUL in a longer form (C0 80, E0 80 80) would
+// reach the system cut short at it: the name checked would not be the file
+// opened.
+bool hides_a_nul(const std::string& path) {
+  return wide(path).find(L'\0') != std::wstring::npos;
+}
+
+bool names_nothing(DWORD error) {
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+// The volume a directory is on, or 0 when it cannot be told.
+std::uint64_t volume_of(const std::string& path) {
+  const HANDLE directory = CreateFileW(
+      system_path(path).c_str(), FILE_READ_ATTRIBUTES,
+      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (directory == INVALID_HANDLE_VALUE) return 0;
+  BY_HANDLE_FILE_INFORMATION info{};
+  const bool known = GetFileInformationByHandle(directory, &info) != 0;
+  CloseHandle(directory);
+  return known ? info.dwVolumeSerialNumber : 0;
+}
+
 HANDLE handle_of(std::intptr_t handle) {
   // NOLINTNEXTLINE(performance-no-int-to-ptr): it was a handle to begin with
   return reinterpret_cast<HANDLE>(handle);
@@ -77,9 +110,23 @@ HANDLE handle_of(std::intptr_t handle) {
 
 }  // namespace
 
-Listing list_directory(const Directory* /*parent*/, const std::string& /*name*/,
-                       const std::string& path) {
+std::string error_text(int error) {
+  char buffer[256];
+  if (strerror_s(buffer, sizeof buffer, error) != 0) return "Unknown error";
+  return buffer;
+}
+
+Listing list_directory(const Directory* parent, const std::string& /*name*/,
+                       const std::string& path,
+                       const std::uint64_t* same_device) {
   Listing listing;
+  if (same_device != nullptr || parent == nullptr) {
+    listing.device = volume_of(path);
+    if (same_device != nullptr && listing.device != *same_device) {
+      listing.other_device = true;
+      return listing;
+    }
+  }
   std::wstring pattern = system_path(path);
   if (!pattern.empty() && pattern.back() != L'\\' && pattern.back() != L'/')
     pattern += L'\\';
@@ -91,6 +138,7 @@ Listing list_directory(const Directory* /*parent*/, const std::string& /*name*/,
   if (search == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
     if (error != ERROR_FILE_NOT_FOUND) {
+      listing.vanished = parent != nullptr && error == ERROR_PATH_NOT_FOUND;
       listing.error = reason(error);
       return listing;
     }
@@ -99,7 +147,9 @@ Listing list_directory(const Directory* /*parent*/, const std::string& /*name*/,
       const std::wstring_view name = found.cFileName;
       if (name == L"." || name == L"..") continue;
       const DWORD attributes = found.dwFileAttributes;
-      const EntryKind kind = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0
+      // For a reparse point, the listing gives its tag here.
+      const EntryKind kind = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+                                     is_link_tag(found.dwReserved0)
                                  ? EntryKind::symlink
                              : (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0
                                  ? EntryKind::directory
@@ -119,29 +169,60 @@ Listing list_directory(const Directory* /*parent*/, const std::string& /*name*/,
 }
 
 bool is_directory(const std::string& path) {
-  return names_directory(system_path(path));
+  return !hides_a_nul(path) && names_directory(system_path(path));
 }
 
 SystemFile::SystemFile(const Directory* parent, const std::string& /*name*/,
                        const std::string& path)
     : in_walk_(parent != nullptr) {
+  if (hides_a_nul(path)) {
+    failure_ = reason(ERROR_INVALID_NAME);
+    return;
+  }
   const std::wstring name = system_path(path);
+  const auto open = [&](DWORD flags) {
+    return CreateFileW(name.c_str(), GENERIC_READ,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | flags,
+                       nullptr);
+  };
   // In a walk, a link put in the file's place is opened as itself, and
-  // then refused.
-  const DWORD flags =
-      FILE_ATTRIBUTE_NORMAL | (in_walk_ ? FILE_FLAG_OPEN_REPARSE_POINT : 0);
-  const HANDLE file = CreateFileW(
-      name.c_str(), GENERIC_READ,
-      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-      OPEN_EXISTING, flags, nullptr);
+  // then refused; any other reparse point is opened again as the file it
+  // stands for.
+  HANDLE file = open(in_walk_ ? FILE_FLAG_OPEN_REPARSE_POINT : 0);
+  if (file != INVALID_HANDLE_VALUE && in_walk_) {
+    FILE_ATTRIBUTE_TAG_INFO tag{};
+    if (GetFileInformationByHandleEx(file, FileAttributeTagInfo, &tag,
+                                     sizeof tag) &&
+        (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+      link_tag_ = is_link_tag(tag.ReparseTag);
+      if (!link_tag_) {
+        CloseHandle(file);
+        file = open(0);
+      }
+    }
+  }
   if (file == INVALID_HANDLE_VALUE) {
     const DWORD failure = GetLastError();
+    gone_ = names_nothing(failure);
     // A directory does not open without backup semantics: say so, not
     // "access is denied".
-    failure_ = names_directory(name) ? std::strerror(EISDIR) : reason(failure);
+    failure_ = names_directory(name) ? error_text(EISDIR) : reason(failure);
     return;
   }
   handle_ = reinterpret_cast<std::intptr_t>(file);
+}
+
+bool SystemFile::modified_within(std::int64_t seconds) {
+  FILETIME written{}, now{};
+  if (!GetFileTime(handle_of(handle_), nullptr, nullptr, &written)) return false;
+  GetSystemTimeAsFileTime(&now);
+  const auto ticks = [](const FILETIME& time) {  // 100 ns each
+    return static_cast<std::int64_t>(
+        (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) |
+        time.dwLowDateTime);
+  };
+  return ticks(now) - ticks(written) < seconds * 10'000'000;
 }
 
 SystemFile::~SystemFile() {
@@ -164,7 +245,7 @@ bool SystemFile::query(EntryKind& kind, std::uint64_t& size) {
                    info.ftLastWriteTime.dwLowDateTime) / 10000000) - 11644473600;
   if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
     kind = EntryKind::directory;
-  else if (in_walk_ &&
+  else if (in_walk_ && link_tag_ &&
            (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
     kind = EntryKind::symlink;
   else if (type == FILE_TYPE_DISK)
@@ -230,12 +311,16 @@ bool error_is_terminal() {
 
 void raise_open_file_limit() {}  // a walk holds no handle to a directory
 
+std::size_t open_directories() { return 0; }
+
+std::size_t directory_budget(unsigned /*jobs*/) { return SIZE_MAX; }
+
 std::FILE* open_file_list(const std::string& path, std::string& error) {
   if (path == "-") {
     static_cast<void>(_setmode(_fileno(stdin), _O_BINARY));
     return stdin;
   }
   std::FILE* list = _wfopen(system_path(path).c_str(), L"rb");
-  if (list == nullptr) error = std::strerror(errno);
+  if (list == nullptr) error = error_text(errno);
   return list;
 }

@@ -202,6 +202,9 @@ class JsonPrinter final : public Printer {
       case Verdict::skipped:
         string_field(out, "kind", kind_name(report.kind));
         break;
+      case Verdict::vanished:
+      case Verdict::excluded:
+        break;
     }
     if (report.verdict == Verdict::valid ||
         report.verdict == Verdict::not_valid) {
@@ -220,6 +223,26 @@ class JsonPrinter final : public Printer {
     number_field(out, "bad-name", s.bad_name);
     number_field(out, "cannot-open", s.cannot_open);
     number_field(out, "skipped", s.skipped);
+    number_field(out, "vanished", s.vanished);
+    number_field(out, "excluded", s.excluded);
+    if (s.stats) {
+      field(out, "tests");
+      for (std::size_t i = 1; i < s.by_test.size(); ++i) {
+        out += i == 1 ? "{" : ",";
+        append_string(out, test_name(static_cast<ContentTest>(i)));
+        out += ':';
+        out += std::to_string(s.by_test[i]);
+      }
+      out += '}';
+      field(out, "rules");
+      for (std::size_t i = 1; i < s.by_rule.size(); ++i) {
+        out += i == 1 ? "{" : ",";
+        append_string(out, rule_name(static_cast<NameRule>(i)));
+        out += ':';
+        out += std::to_string(s.by_rule[i]);
+      }
+      out += '}';
+    }
     out += "}\n";
   }
 };

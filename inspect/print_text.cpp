@@ -186,6 +186,12 @@ class TextPrinter final : public Printer {
         out += "skipped: ";
         out += kind_name(report.kind);
         break;
+      case Verdict::vanished:
+        out += "vanished: gone when it was opened";
+        break;
+      case Verdict::excluded:
+        out += "excluded";
+        break;
     }
     out += '\n';
   }
@@ -202,7 +208,34 @@ class TextPrinter final : public Printer {
     append_number(out, s.cannot_open);
     out += " not opened; ";
     append_number(out, s.skipped);
-    out += " skipped\n";
+    out += " skipped";
+    if (s.vanished > 0) {
+      out += ", ";
+      append_number(out, s.vanished);
+      out += " vanished";
+    }
+    if (s.excluded > 0) {
+      out += ", ";
+      append_number(out, s.excluded);
+      out += " excluded";
+    }
+    out += '\n';
+    if (!s.stats) return;
+    out += "not valid, by content test:";
+    for (std::size_t i = 1; i < s.by_test.size(); ++i) {
+      out += i == 1 ? " " : ", ";
+      out += test_name(static_cast<ContentTest>(i));
+      out += ' ';
+      append_number(out, s.by_test[i]);
+    }
+    out += "\nbad names, by naming rule:";
+    for (std::size_t i = 1; i < s.by_rule.size(); ++i) {
+      out += i == 1 ? " " : ", ";
+      out += rule_name(static_cast<NameRule>(i));
+      out += ' ';
+      append_number(out, s.by_rule[i]);
+    }
+    out += '\n';
   }
 };
 

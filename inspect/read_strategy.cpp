@@ -17,6 +17,9 @@ bool read_like_the_tool(FileReader& file, bool seekable, FileSample& sample,
                                 length)
                  : file.read_on(image.get() + length, IMAGE_CAPACITY - length);
     if (got < 0) {
+      // Nothing was read on yet: the stream is still at its start.
+      if (seekable && length == 0 && file.refuses_offsets())
+        return read_like_the_tool(file, false, sample, error);
       error = file.failure();
       return false;
     }
@@ -34,6 +37,8 @@ bool read_regular(FileReader& file, std::uint64_t size, FileSample& sample,
   unsigned char head[WHOLE_READ];
   const std::int64_t got = file.read_at(head, sizeof head, 0);
   if (got < 0) {
+    if (file.refuses_offsets())
+      return read_like_the_tool(file, false, sample, error);
     error = file.failure();
     return false;
   }
@@ -72,12 +77,15 @@ bool read_regular(FileReader& file, std::uint64_t size, FileSample& sample,
 
 ReadOutcome read_file(const Directory* parent, const std::string& name,
                       const std::string& path, FileSample& sample,
-                      EntryKind& kind, std::string& error) {
+                      EntryKind& kind, std::string& error,
+                      std::int64_t min_age) {
   SystemFile file(parent, name, path);
   if (file.is_link()) {
     kind = EntryKind::symlink;
     return ReadOutcome::not_regular;
   }
+  // A walk found it, and a consumer took it before it was opened.
+  if (parent != nullptr && file.is_gone()) return ReadOutcome::vanished;
   // The kind and size are asked first, the same on every platform; the
   // reads then tell whether the file changed since.
   std::uint64_t size = 0;
@@ -89,8 +97,14 @@ ReadOutcome read_file(const Directory* parent, const std::string& name,
   sample.modified = file.modified();
   sample.dated = true;
   if (found == EntryKind::directory) {
-    error = std::strerror(EISDIR);
+    error = error_text(EISDIR);
     return ReadOutcome::cannot_open;
+  }
+  // A writer may still be at it: leave it for a later run.
+  if (found == EntryKind::regular && min_age > 0 &&
+      file.modified_within(min_age)) {
+    kind = EntryKind::young;
+    return ReadOutcome::not_regular;
   }
   if (found == EntryKind::regular)
     return read_regular(file, size, sample, error) ? ReadOutcome::read

@@ -33,15 +33,18 @@ bool read_regular(FileReader& file, std::uint64_t size, FileSample& sample,
 bool read_like_the_tool(FileReader& file, bool seekable, FileSample& sample,
                         std::string& error);
 
-enum class ReadOutcome { read, cannot_open, not_regular };
+enum class ReadOutcome { read, cannot_open, not_regular, vanished };
 
 // Reads the parts of a file that the checks look at, as if the tool had
 // read it. A file the user named (`parent` null) is read as the tool reads
 // it, whatever it is. A file met in a walk is read only if it is still a
 // regular file when opened: otherwise its kind is given and nothing is
-// read. On cannot_open, `error` holds the system's reason.
+// read; if it is gone, it has vanished. A regular file modified less than
+// `min_age` seconds ago is not read either: its kind is young. On
+// cannot_open, `error` holds the system's reason.
 ReadOutcome read_file(const Directory* parent, const std::string& name,
                       const std::string& path, FileSample& sample,
-                      EntryKind& kind, std::string& error);
+                      EntryKind& kind, std::string& error,
+                      std::int64_t min_age = 0);
 
 #endif

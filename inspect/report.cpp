@@ -19,8 +19,22 @@ void Summary::count(Verdict verdict) {
     case Verdict::cannot_open: ++cannot_open; break;
     case Verdict::not_valid: ++not_valid; break;
     case Verdict::skipped: ++skipped; return;
+    case Verdict::vanished: ++vanished; return;
+    case Verdict::excluded: ++excluded; return;
   }
   ++files;
+}
+
+void Summary::count_reason(const FileReport& report) {
+  if (report.verdict == Verdict::not_valid)
+    ++by_test[static_cast<std::size_t>(report.content.failed)];
+  else if (report.verdict == Verdict::bad_name)
+    ++by_rule[static_cast<std::size_t>(report.name.failed)];
+}
+
+bool is_failure(Verdict verdict) {
+  return verdict == Verdict::not_valid || verdict == Verdict::bad_name ||
+         verdict == Verdict::cannot_open;
 }
 
 ResultCode exit_status(const Summary& summary) {
@@ -38,6 +52,7 @@ std::string_view kind_name(EntryKind kind) {
     case EntryKind::socket: return "socket";
     case EntryKind::character_device: return "character-device";
     case EntryKind::block_device: return "block-device";
+    case EntryKind::young: return "young";
     case EntryKind::other: break;
   }
   return "other";
@@ -49,6 +64,8 @@ std::string_view verdict_name(Verdict verdict) {
     case Verdict::bad_name: return "bad-name";
     case Verdict::cannot_open: return "cannot-open";
     case Verdict::not_valid: return "not-valid";
+    case Verdict::vanished: return "vanished";
+    case Verdict::excluded: return "excluded";
     case Verdict::skipped: break;
   }
   return "skipped";

@@ -10,7 +10,20 @@
 
 #include "vardek_rules.h"
 
-enum class Verdict { valid, bad_name, cannot_open, not_valid, skipped };
+#include <array>
+
+// vanished: a walk found it, and it was gone when it was opened, as files
+// in a live spool are. excluded: a walk left it out, as the user asked;
+// it is counted, never printed.
+enum class Verdict {
+  valid,
+  bad_name,
+  cannot_open,
+  not_valid,
+  skipped,
+  vanished,
+  excluded,
+};
 
 // What a walk finds in a directory, by the kind of entry.
 enum class EntryKind {
@@ -22,6 +35,7 @@ enum class EntryKind {
   character_device,
   block_device,
   other,
+  young,  // a regular file modified more recently than --min-age asks
 };
 
 // What was read of one file: the bytes the checks look at, copied out of
@@ -66,9 +80,22 @@ struct Summary {
   std::uint64_t bad_name = 0;
   std::uint64_t cannot_open = 0;
   std::uint64_t skipped = 0;
+  std::uint64_t vanished = 0;
+  std::uint64_t excluded = 0;
+  // With --stats: the files not valid by the content test that failed, and
+  // the bad names by the part of the rule that failed, indexed by those.
+  bool stats = false;
+  std::array<std::uint64_t, static_cast<std::size_t>(ContentTest::end_record) + 1> by_test{};
+  std::array<std::uint64_t, static_cast<std::size_t>(NameRule::extension) + 1> by_rule{};
 
   void count(Verdict verdict);
+  // Counts the test or the rule that failed, for --stats.
+  void count_reason(const FileReport& report);
 };
+
+// Whether an operator has something to act on: a file not valid, badly
+// named or not opened.
+bool is_failure(Verdict verdict);
 
 // The exit status of a run, in the tool's own codes: 3 when anything could
 // not be opened, read or listed, else 4 when anything was not valid or badly

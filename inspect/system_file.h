@@ -26,6 +26,11 @@ class SystemFile final : public FileReader {
   // link in the file's place: then is_link().
   bool is_open() const { return handle_ != NOT_OPEN; }
   bool is_link() const { return link_; }
+  // It did not open because it is not there (any more).
+  bool is_gone() const { return gone_; }
+
+  // Whether it was modified less than `seconds` ago (or in the future).
+  bool modified_within(std::int64_t seconds);
 
   // What it is, and its size when it is a regular file.
   bool query(EntryKind& kind, std::uint64_t& size);
@@ -40,6 +45,7 @@ class SystemFile final : public FileReader {
                        std::uint64_t offset) override;
   std::int64_t read_on(unsigned char* buffer, std::size_t size) override;
   std::string failure() const override { return failure_; }
+  bool refuses_offsets() const override { return refuses_offsets_; }
 
  private:
   static constexpr std::intptr_t NOT_OPEN = -1;
@@ -47,6 +53,11 @@ class SystemFile final : public FileReader {
   bool in_walk_;                     // found by a walk, not named by the user
   bool link_ = false;
   std::int64_t modified_ = 0;
+  bool gone_ = false;
+#ifdef _WIN32
+  bool link_tag_ = false;  // a reparse point that is a link
+#endif
+  bool refuses_offsets_ = false;
   std::string failure_;
 };
 

@@ -1,12 +1,15 @@
 #include "walk.h"
 
 #include <algorithm>
+#include <chrono>
 #include <exception>
+#include <system_error>
 #include <thread>
 #include <utility>
 #include <vector>
 
 #include "directories.h"
+#include "glob.h"
 #include "judge.h"
 #include "ordered_pipeline.h"
 
@@ -36,14 +39,14 @@ Job done_job(FileReport report) {
   return job;
 }
 
-void judge(Job& job) {
+void judge(Job& job, std::int64_t min_age) {
   if (job.judged) return;
   // A file that cannot be judged, for want of memory, is one that could not
   // be read: it is reported, and the walk goes on.
   std::string path = job.report.path;
   try {
     job.report = judge_file(std::move(job.report.path), job.directory.get(),
-                            job.name);
+                            job.name, min_age);
   } catch (const std::exception& failure) {
     job.report = FileReport{};
     job.report.path = std::move(path);
@@ -60,33 +63,51 @@ std::string joined(const std::string& dir, const std::string& name) {
   return dir + PATH_SEPARATOR + name;
 }
 
+bool is_excluded(const WalkOptions& options, const std::string& name) {
+  return std::any_of(options.excluded.begin(), options.excluded.end(),
+                     [&](const std::string& glob) { return glob_matches(glob, name); });
+}
+
 // Walks one directory tree depth first, entries sorted by name, and hands
 // each job to `emit` in that order. A stack of listings, not recursion: a
 // deep tree costs memory, not the thread's stack. Only the listings of the
-// directories on the way down are held.
-template <typename Emit>
-void walk_tree(std::string root, const Emit& emit) {
+// directories on the way down are held. Before it opens a directory it
+// calls `make_room` with the depth of the stack, which may wait until
+// enough descriptors are free.
+template <typename Emit, typename MakeRoom>
+void walk_tree(std::string root, const WalkOptions& options, const Emit& emit,
+               const MakeRoom& make_room) {
   struct Frame {
     DirectoryHandle directory;
     std::string path;
     std::vector<Entry> entries;
+    int depth;
     std::size_t next = 0;
   };
   std::vector<Frame> stack;
+  std::uint64_t root_device = 0;
   const auto enter = [&](const Directory* parent, const std::string& name,
-                         std::string path) {
-    Listing listing = list_directory(parent, name, path);
+                         std::string path, int depth) {
+    make_room(stack.size());
+    Listing listing = list_directory(
+        parent, name, path,
+        options.one_file_system && parent != nullptr ? &root_device : nullptr);
+    if (listing.other_device) return;  // as find -xdev: not entered
     if (!listing.directory) {
-      emit(done_job(unlisted_directory(std::move(path),
-                                       std::move(listing.error))));
+      emit(done_job(listing.vanished
+                        ? vanished_entry(std::move(path))
+                        : unlisted_directory(std::move(path),
+                                             std::move(listing.error))));
       return;
     }
+    if (parent == nullptr) root_device = listing.device;
     std::sort(listing.entries.begin(), listing.entries.end(),
               [](const Entry& a, const Entry& b) { return a.name < b.name; });
     stack.push_back({std::move(listing.directory), std::move(path),
-                     std::move(listing.entries)});
+                     std::move(listing.entries), depth});
   };
-  enter(nullptr, root, root);
+  if (options.max_depth == 0) return;  // the operand alone, which is no file
+  enter(nullptr, root, root, 0);
   while (!stack.empty()) {
     Frame& frame = stack.back();
     if (frame.next == frame.entries.size()) {
@@ -95,10 +116,19 @@ void walk_tree(std::string root, const Emit& emit) {
     }
     Entry& entry = frame.entries[frame.next++];
     std::string path = joined(frame.path, entry.name);
+    if (is_excluded(options, entry.name)) {
+      emit(done_job(excluded_entry(std::move(path))));
+      continue;
+    }
     switch (entry.kind) {
       case EntryKind::directory: {
+        // The tool would be given it as a file, and could not open it.
+        if (name_kind(path) != NameKind::rejected)
+          emit(done_job(directory_named_like_a_file(path)));
+        const int depth = frame.depth + 1;
+        if (options.max_depth >= 0 && depth >= options.max_depth) break;
         const DirectoryHandle parent = frame.directory;  // frame may move
-        enter(parent.get(), entry.name, std::move(path));
+        enter(parent.get(), entry.name, std::move(path), depth);
         break;
       }
       case EntryKind::regular:
@@ -112,12 +142,13 @@ void walk_tree(std::string root, const Emit& emit) {
   }
 }
 
-template <typename Emit>
-void walk_operands(const OperandSource& operands, const Emit& emit) {
+template <typename Emit, typename MakeRoom>
+void walk_operands(const OperandSource& operands, const WalkOptions& options,
+                   const Emit& emit, const MakeRoom& make_room) {
   for (std::string operand; operands(operand);) {
     std::string path(trim_quotes(operand));
     if (name_kind(path) == NameKind::rejected && is_directory(path))
-      walk_tree(std::move(path), emit);
+      walk_tree(std::move(path), options, emit, make_room);
     else
       emit(file_job(std::move(path), nullptr, {}));
   }
@@ -132,50 +163,103 @@ using Batch = std::vector<Job>;
 // for the slowest one.
 constexpr std::size_t BATCHES_IN_FLIGHT = 32;
 
+// Stops the walker when the run has been cancelled.
+struct Cancelled {};
+
 }  // namespace
 
 void inspect(const OperandSource& operands, unsigned jobs,
              const ReportSink& sink, const Tick& tick) {
-  if (jobs <= 1) {
-    walk_operands(operands, [&](Job&& job) {
-      judge(job);
-      sink(std::move(job.report));
-      if (tick) tick();
-    });
+  WalkOptions options;
+  options.jobs = jobs;
+  inspect(operands, options, sink, tick);
+}
+
+void inspect(const OperandSource& operands, const WalkOptions& options,
+             const ReportSink& sink, const Tick& tick) {
+  const std::int64_t min_age = options.min_age;
+  if (options.jobs <= 1) {
+    walk_operands(
+        operands, options,
+        [&](Job&& job) {
+          judge(job, min_age);
+          sink(std::move(job.report));
+          if (tick) tick();
+        },
+        [](std::size_t) {});
     return;
   }
 
   OrderedPipeline<Batch> pipeline(BATCHES_IN_FLIGHT);
   std::exception_ptr walk_failed;
   std::vector<std::thread> workers;
-  for (unsigned i = 0; i < jobs; ++i)
-    workers.emplace_back([&] {
-      pipeline.work([](Batch& batch) {
-        for (Job& job : batch) judge(job);
-      });
-    });
-  std::thread walker([&] {
+  std::thread walker;
+  const auto walk = [&] {
+    const std::size_t budget = directory_budget(options.jobs);
     try {
       Batch batch;
-      walk_operands(operands, [&](Job&& job) {
-        batch.push_back(std::move(job));
-        if (batch.size() == BATCH_SIZE) {
-          pipeline.add(std::move(batch));
-          batch = Batch{};
-          batch.reserve(BATCH_SIZE);
+      const auto hand_on = [&] {
+        if (batch.empty()) return;
+        if (!pipeline.add(std::move(batch))) throw Cancelled{};
+        batch = Batch{};
+        batch.reserve(BATCH_SIZE);
+      };
+      // The files waiting to be judged hold their directories open; when
+      // they hold too many, the walk waits for them to be judged (handing
+      // on its own batch first). Those on the walk's own way down are not
+      // waited for: nothing else would close them.
+      const auto make_room = [&](std::size_t held_by_walk) {
+        while (open_directories() >= budget &&
+               open_directories() > held_by_walk) {
+          hand_on();
+          if (pipeline.cancelled()) throw Cancelled{};
+          std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
-      });
-      if (!batch.empty()) pipeline.add(std::move(batch));
+      };
+      walk_operands(
+          operands, options,
+          [&](Job&& job) {
+            batch.push_back(std::move(job));
+            if (batch.size() == BATCH_SIZE) hand_on();
+          },
+          make_room);
+      hand_on();
+    } catch (const Cancelled&) {
+      return;
     } catch (...) {
       walk_failed = std::current_exception();
     }
     pipeline.close();
-  });
-  for (Batch batch; pipeline.next(batch, tick);) {
-    for (Job& job : batch) {
-      sink(std::move(job.report));
-      if (tick) tick();
+  };
+  try {
+    walker = std::thread(walk);
+    for (unsigned i = 0; i < options.jobs; ++i) {
+      // Fewer threads than asked, when the system has no room for more,
+      // still do the work.
+      try {
+        workers.emplace_back([&] {
+          pipeline.work([&](Batch& batch) {
+            for (Job& job : batch) judge(job, min_age);
+          });
+        });
+      } catch (const std::system_error&) {
+        if (workers.empty()) throw;
+        break;
+      }
     }
+    for (Batch batch; pipeline.next(batch, tick);) {
+      for (Job& job : batch) {
+        sink(std::move(job.report));
+        if (tick) tick();
+      }
+    }
+  } catch (...) {
+    // Every thread is stopped and joined before the failure goes on: a
+    // thread still joinable would end the process.
+    pipeline.cancel();
+    if (walker.joinable()) walker.join();
+    for (auto& worker : workers) worker.join();
+    throw;
   }
   walker.join();
   for (auto& worker : workers) worker.join();

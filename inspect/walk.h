@@ -5,8 +5,10 @@
 #define TARNWICK_INSPECT_WALK_H
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "report.h"
 
@@ -20,11 +22,24 @@ using ReportSink = std::function<void(FileReport&& report)>;
 // a progress line.
 using Tick = std::function<void()>;
 
-// Judges what the operands name, with `jobs` threads judging files, and
-// hands every report to `sink` in the order of the walk, whatever `jobs`
-// is. An operand is trimmed as the tool trims an argument; one that names
-// a directory is walked, unless its name has a file's form: then, like
-// every other operand, it is judged as the tool would judge it.
+// How a walk goes, besides the order.
+struct WalkOptions {
+  unsigned jobs = 1;                  // threads judging files
+  std::vector<std::string> excluded;  // globs: entries whose name matches
+                                      // are left out, and counted
+  std::int64_t min_age = 0;           // seconds: younger files are skipped
+  int max_depth = -1;                 // levels below an operand; -1: all
+  bool one_file_system = false;       // stay on each operand's file system
+};
+
+// Judges what the operands name, with `options.jobs` threads judging
+// files, and hands every report to `sink` in the order of the walk,
+// whatever the number of threads. An operand is trimmed as the tool trims
+// an argument; one that names a directory is walked, unless its name has a
+// file's form: then, like every other operand, it is judged as the tool
+// would judge it. What the sink throws stops the run and is thrown on.
+void inspect(const OperandSource& operands, const WalkOptions& options,
+             const ReportSink& sink, const Tick& tick);
 void inspect(const OperandSource& operands, unsigned jobs,
              const ReportSink& sink, const Tick& tick);
 

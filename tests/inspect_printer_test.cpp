@@ -29,6 +29,18 @@ const PathCase PATH_CASES[] = {
   {"in/\xF4\x90\x80\x80",      "\"in/\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\"", true, "in/\xF4\x90\x80\x80", "past U+10FFFF"},
   {"in/\xF4\x8F\xBF\xBF",      "\"in/\xF4\x8F\xBF\xBF\"",    false, "in/\xF4\x8F\xBF\xBF", "U+10FFFF itself"},
   {"in/\xFF",                  "\"in/\xEF\xBF\xBD\"",        true,  "in/\xFF",             "a byte that never starts a character"},
+  // The bounds of each lead byte's range, and of its second byte's.
+  {"in/\xC2\x80",              "\"in/\xC2\x80\"",            false, "in/\xC2\x80",         "the smallest two-byte character"},
+  {"in/\xDF\xBF",              "\"in/\xDF\xBF\"",            false, "in/\xDF\xBF",         "the largest two-byte character"},
+  {"in/\xC1\xBF",              "\"in/\xEF\xBF\xBD\xEF\xBF\xBD\"",                   true,  "in/\xC1\xBF",         "an overlong two-byte form"},
+  {"in/\xE0\xA0\x80",          "\"in/\xE0\xA0\x80\"",        false, "in/\xE0\xA0\x80",     "the smallest three-byte character"},
+  {"in/\xED\x9F\xBF",          "\"in/\xED\x9F\xBF\"",        false, "in/\xED\x9F\xBF",     "the last before the surrogates"},
+  {"in/\xEF\xBF\xBF",          "\"in/\xEF\xBF\xBF\"",        false, "in/\xEF\xBF\xBF",     "the largest three-byte character"},
+  {"in/\xF0\x90\x80\x80",      "\"in/\xF0\x90\x80\x80\"",    false, "in/\xF0\x90\x80\x80", "the smallest four-byte character"},
+  {"in/\xF0\x8F\xBF\xBF",      "\"in/\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\"",               true,  "in/\xF0\x8F\xBF\xBF", "an overlong four-byte form"},
+  {"in/\xF1\x80\x80\x80",      "\"in/\xF1\x80\x80\x80\"",    false, "in/\xF1\x80\x80\x80", "a four-byte lead past 0xF0 takes any continuation"},
+  {"in/\xF5\x80\x80\x80",      "\"in/\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\"",               true,  "in/\xF5\x80\x80\x80", "a lead past 0xF4"},
+  {"in/ !~",                   "\"in/ !~\"",                   false, "in/ !~",              "the printable bounds, as they are"},
 };
 // clang-format on
 

@@ -289,7 +289,7 @@ TEST(Inspect, JsonKeepsEveryPath) {
   for (std::string line; std::getline(lines, line);) {
     const auto record = nlohmann::json::parse(line);
     if (record.at("type") == "summary") {
-      EXPECT_EQ(line, R"({"type":"summary","schema":1,"files":5,"valid":3,"not-valid":1,"bad-name":1,"cannot-open":0,"skipped":3})");
+      EXPECT_EQ(line, R"({"type":"summary","schema":1,"files":5,"valid":3,"not-valid":1,"bad-name":1,"cannot-open":0,"skipped":3,"vanished":0,"excluded":0})");
       continue;
     }
     std::string path = record.at("path");
@@ -384,7 +384,7 @@ TEST(Inspect, UnlistableDirectory) {
      3, "an unlistable directory and an unreadable file: the rest is still reported", as_nobody},
     {{"--json", "tree/b"},
      "{\"type\":\"file\",\"path\":\"tree/b\",\"verdict\":\"cannot-open\",\"error\":\"Permission denied\",\"kind\":\"directory\"}\n"
-     "{\"type\":\"summary\",\"schema\":1,\"files\":1,\"valid\":0,\"not-valid\":0,\"bad-name\":0,\"cannot-open\":1,\"skipped\":0}\n",
+     "{\"type\":\"summary\",\"schema\":1,\"files\":1,\"valid\":0,\"not-valid\":0,\"bad-name\":0,\"cannot-open\":1,\"skipped\":0,\"vanished\":0,\"excluded\":0}\n",
      3, "the directory's record", as_nobody},
   };
   // clang-format on
@@ -430,7 +430,7 @@ TEST(Inspect, CommandLine) {
   const BadCall calls[] = {
     {{},                                 prefix + "no path given, and no --files-from\n", "nothing to judge"},
     {{"--bogus", "in"},                  prefix, "unknown option"},
-    {{"-x", "in"},                       prefix, "unknown short option"},
+    {{"-y", "in"},                       prefix, "unknown short option"},
     {{"-j", "0", "in"},                  prefix, "no threads"},
     {{"-j", "two", "in"},                prefix, "jobs not a number"},
     {{"in", "-j"},                       prefix, "jobs without a value"},
