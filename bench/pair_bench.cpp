@@ -7,6 +7,8 @@
 //     prints: wall_ratio cpu_ratio (after N warming runs of each, default 5)
 //   pair_bench --peak-rss command...
 //     prints the command's peak resident memory in KiB
+//   pair_bench --faults RUNS command...
+//     prints the median number of page faults (minor and major) a run takes
 //
 // The peak is read from /proc at the traced child's exit: wait4's ru_maxrss
 // would also count the memory of this process, which the child shares until
@@ -33,6 +35,7 @@ namespace {
 struct Sample {
   double wall;  // seconds
   double cpu;   // user + system seconds
+  long faults;  // minor + major page faults
 };
 
 double seconds(const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; }
@@ -59,7 +62,8 @@ Sample run_once(char* const* argv) {
   }
   return {static_cast<double>(end.tv_sec - start.tv_sec) +
               static_cast<double>(end.tv_nsec - start.tv_nsec) / 1e9,
-          seconds(usage.ru_utime) + seconds(usage.ru_stime)};
+          seconds(usage.ru_utime) + seconds(usage.ru_stime),
+          usage.ru_minflt + usage.ru_majflt};
 }
 
 long peak_rss_kib(char* const* argv) {
@@ -105,6 +109,16 @@ T median(std::vector<T> v) {
 int main(int argc, char** argv) {
   if (argc >= 3 && std::strcmp(argv[1], "--peak-rss") == 0) {
     std::printf("%ld\n", peak_rss_kib(argv + 2));
+    return 0;
+  }
+  if (argc >= 4 && std::strcmp(argv[1], "--faults") == 0) {
+    // The child's count starts at the spawn, before the exec, so it holds a
+    // few faults of the spawn itself: the same few for any command.
+    const long runs = std::strtol(argv[2], nullptr, 10);
+    std::vector<long> faults;
+    for (long i = 0; i < std::max(runs, 1L); ++i)
+      faults.push_back(run_once(argv + 3).faults);
+    std::printf("%ld\n", median(faults));
     return 0;
   }
   long warm = 5;

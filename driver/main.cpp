@@ -13,8 +13,15 @@
 namespace {
 
 // Static, not on the stack: a small file then touches one page of each.
-FileImage first_image;
-FileImage second_image;
+// On ELF systems they go after every other variable (cmake/images-last.ld),
+// so that the first shares its page with them.
+#ifdef __ELF__
+#define TARNWICK_IMAGE(which) [[gnu::section(".sbss.tarnwick_image." #which)]]
+#else
+#define TARNWICK_IMAGE(which)
+#endif
+TARNWICK_IMAGE(first) FileImage first_image;
+TARNWICK_IMAGE(second) FileImage second_image;
 
 // Standard output never needs more than the usage text; a static buffer
 // spares the heap, which nothing else on this path uses.
