@@ -3,8 +3,10 @@
 // median peak resident memory. Alternating pairs, and medians of their
 // ratios, keep a noisy shared machine from favouring either command.
 //
-//   pair_bench [--warm N] PAIRS first-command... -- second-command...
-//     prints: wall_ratio cpu_ratio (after N warming runs of each, default 5)
+//   pair_bench [--warm N] [--before CMD] PAIRS first-command... -- second-command...
+//     prints: wall_ratio cpu_ratio (after N warming runs of each, default 5);
+//     with --before, `sh -c CMD` runs before every run of either command
+//     (to empty the page cache, say), and its time is not counted
 //   pair_bench --peak-rss command...
 //     prints the command's peak resident memory in KiB
 //   pair_bench --faults RUNS command...
@@ -38,9 +40,26 @@ struct Sample {
   long faults;  // minor + major page faults
 };
 
+// Run before each run of a command, untimed: sh -c CMD, or nothing.
+const char* before_each = nullptr;
+
+void run_before() {
+  if (before_each == nullptr) return;
+  char sh[] = "/bin/sh", c[] = "-c";
+  char* const argv[] = {sh, c, const_cast<char*>(before_each), nullptr};
+  pid_t pid = 0;
+  int status = 0;
+  if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv, environ) != 0 ||
+      waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    std::fprintf(stderr, "pair_bench: the command before failed: %s\n", before_each);
+    std::exit(2);
+  }
+}
+
 double seconds(const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; }
 
 Sample run_once(char* const* argv) {
+  run_before();
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
@@ -122,8 +141,11 @@ int main(int argc, char** argv) {
     return 0;
   }
   long warm = 5;
-  if (argc >= 3 && std::strcmp(argv[1], "--warm") == 0) {
-    warm = std::strtol(argv[2], nullptr, 10);
+  while (argc >= 3 && (std::strcmp(argv[1], "--warm") == 0 || std::strcmp(argv[1], "--before") == 0)) {
+    if (argv[1][2] == 'w')
+      warm = std::strtol(argv[2], nullptr, 10);
+    else
+      before_each = argv[2];
     argv += 2;
     argc -= 2;
   }

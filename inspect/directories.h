@@ -45,6 +45,15 @@ Listing list_directory(const Directory* parent, const std::string& name,
 std::size_t open_directories();
 std::size_t directory_budget(unsigned jobs);
 
+// How many threads may judge files, each with a file open, so that the
+// directories a walk holds open still have room: `wanted`, or fewer under a
+// low limit on descriptors, and at least 1.
+unsigned threads_within_descriptors(unsigned wanted);
+
+// How many times the calling thread has had to wait for the system (for a
+// disk, say) so far; 0 always where the system does not tell.
+std::uint64_t waits_of_this_thread();
+
 // The system's words for an error number; safe on any thread.
 std::string error_text(int error);
 

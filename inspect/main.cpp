@@ -12,7 +12,6 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "console.h"
@@ -43,7 +42,8 @@ constexpr const char* USAGE =
     "                     badly named or not opened, one a line\n"
     "      --print0       with -l, end each path in a NUL byte, for xargs -0\n"
     "      --stats        count the failures by content test and naming rule\n"
-    "  -j, --jobs N       judge files on N threads (default: one a core)\n"
+    "  -j, --jobs N       judge files on N threads (default: one a core, and up\n"
+    "                     to 64 while files wait on the disk)\n"
     "      --files-from FILE  take paths from FILE too, one a line; - is "
     "standard input\n"
     "  -0, --null         paths in FILE end in a NUL byte, not a newline\n"
@@ -69,7 +69,7 @@ struct Options {
   bool failure_paths = false;  // -l
   bool print0 = false;
   bool stats = false;
-  unsigned jobs = 0;  // 0: one a core
+  unsigned jobs = 0;  // 0: as many as the work needs
   std::string files_from;
   bool null_separated = false;
   std::vector<std::string> excluded;
@@ -313,8 +313,7 @@ int inspect_all(int argc, char** argv) {
   const bool summary_only = options.summary_only;
   const bool failures_only = options.quiet || options.failure_paths;
   WalkOptions walk;
-  walk.jobs = options.jobs;
-  if (walk.jobs == 0) walk.jobs = std::max(1U, std::thread::hardware_concurrency());
+  walk.jobs = options.jobs;  // 0: one a core, more while files wait on the disk
   walk.excluded = options.excluded;
   walk.min_age = options.min_age.empty() ? 0 : seconds_of(options.min_age);
   walk.max_depth = options.max_depth;

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -249,6 +250,27 @@ std::size_t directory_budget(unsigned jobs) {
     return SIZE_MAX;
   const auto allowed = static_cast<std::size_t>(limit.rlim_cur);
   return allowed > reserve + 8 ? allowed - reserve : 8;
+}
+
+unsigned threads_within_descriptors(unsigned wanted) {
+  rlimit limit{};
+  if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+    return wanted;
+  // Half of what the standard streams, the list and the C library leave, so
+  // that the directories keep the other half (see directory_budget).
+  const auto allowed = static_cast<std::size_t>(limit.rlim_cur);
+  const std::size_t room = allowed > 32 ? (allowed - 32) / 2 : 1;
+  return static_cast<unsigned>(std::max<std::size_t>(1, std::min<std::size_t>(wanted, room)));
+}
+
+std::uint64_t waits_of_this_thread() {
+#ifdef RUSAGE_THREAD
+  // A voluntary switch: the thread slept, for a read from the disk mostly.
+  rusage usage{};
+  if (getrusage(RUSAGE_THREAD, &usage) == 0)
+    return static_cast<std::uint64_t>(usage.ru_nvcsw);
+#endif
+  return 0;
 }
 
 std::FILE* open_file_list(const std::string& path, std::string& error) {

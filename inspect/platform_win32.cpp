@@ -315,6 +315,11 @@ std::size_t open_directories() { return 0; }
 
 std::size_t directory_budget(unsigned /*jobs*/) { return SIZE_MAX; }
 
+unsigned threads_within_descriptors(unsigned wanted) { return wanted; }
+
+// Windows does not count a thread's waits: the threads stay one a core.
+std::uint64_t waits_of_this_thread() { return 0; }
+
 std::FILE* open_file_list(const std::string& path, std::string& error) {
   if (path == "-") {
     static_cast<void>(_setmode(_fileno(stdin), _O_BINARY));

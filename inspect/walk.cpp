@@ -1,6 +1,7 @@
 #include "walk.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <exception>
 #include <system_error>
@@ -160,8 +161,17 @@ constexpr std::size_t BATCH_SIZE = 64;
 using Batch = std::vector<Job>;
 
 // Enough batches in flight to keep every worker busy while the reports wait
-// for the slowest one.
+// for the slowest one: at least this many, and two a worker.
 constexpr std::size_t BATCHES_IN_FLIGHT = 32;
+
+// The default number of threads: one a core to start with. A file on a
+// cold disk keeps its thread asleep while the disk reads it, and the disk
+// serves many reads at once far faster than one after another; so each
+// batch whose files made their thread wait, one in four or more, starts
+// one more thread, up to this many. On a warm cache no read waits, and
+// the threads stay one a core.
+constexpr unsigned MOST_THREADS = 64;
+constexpr std::size_t FILES_A_WAIT = 4;
 
 // Stops the walker when the run has been cancelled.
 struct Cancelled {};
@@ -178,7 +188,8 @@ void inspect(const OperandSource& operands, unsigned jobs,
 void inspect(const OperandSource& operands, const WalkOptions& options,
              const ReportSink& sink, const Tick& tick) {
   const std::int64_t min_age = options.min_age;
-  if (options.jobs <= 1) {
+  const bool adaptive = options.jobs == 0;
+  if (options.jobs == 1) {
     walk_operands(
         operands, options,
         [&](Job&& job) {
@@ -189,13 +200,24 @@ void inspect(const OperandSource& operands, const WalkOptions& options,
         [](std::size_t) {});
     return;
   }
+  const unsigned first =
+      adaptive ? std::max(1U, std::thread::hardware_concurrency()) : options.jobs;
+  // A thread more holds a file open more: a low limit on descriptors
+  // bounds the growth.
+  unsigned most =
+      adaptive ? std::max(first, threads_within_descriptors(MOST_THREADS)) : first;
+  std::uint64_t (*const thread_waits)() =
+      options.thread_waits != nullptr ? options.thread_waits : waits_of_this_thread;
+  std::atomic<unsigned> wanted{0};  // threads asked for by waiting batches
 
-  OrderedPipeline<Batch> pipeline(BATCHES_IN_FLIGHT);
+  OrderedPipeline<Batch> pipeline(std::clamp(std::size_t{most} * 2, BATCHES_IN_FLIGHT,
+                                             std::size_t{MOST_THREADS} * 2));
   std::exception_ptr walk_failed;
   std::vector<std::thread> workers;
   std::thread walker;
+  workers.reserve(most);
+  const std::size_t budget = directory_budget(most);
   const auto walk = [&] {
-    const std::size_t budget = directory_budget(options.jobs);
     try {
       Batch batch;
       const auto hand_on = [&] {
@@ -231,23 +253,46 @@ void inspect(const OperandSource& operands, const WalkOptions& options,
     }
     pipeline.close();
   };
+  const auto start_worker = [&] {
+    workers.emplace_back([&] {
+      pipeline.work([&](Batch& batch) {
+        const std::uint64_t before = adaptive ? thread_waits() : 0;
+        for (Job& job : batch) judge(job, min_age);
+        if (adaptive && (thread_waits() - before) * FILES_A_WAIT >= batch.size())
+          wanted.fetch_add(1, std::memory_order_relaxed);
+      });
+    });
+  };
+  // Only this thread starts workers, as the batches come back.
+  const auto grow = [&] {
+    while (workers.size() < most && wanted.load(std::memory_order_relaxed) > 0) {
+      wanted.fetch_sub(1, std::memory_order_relaxed);
+      try {
+        start_worker();
+      } catch (const std::system_error&) {
+        most = static_cast<unsigned>(workers.size());  // no room for more
+      }
+    }
+  };
+  const Tick tick_and_grow = [&] {
+    grow();
+    if (tick) tick();
+  };
   try {
     walker = std::thread(walk);
-    for (unsigned i = 0; i < options.jobs; ++i) {
+    for (unsigned i = 0; i < first; ++i) {
       // Fewer threads than asked, when the system has no room for more,
       // still do the work.
       try {
-        workers.emplace_back([&] {
-          pipeline.work([&](Batch& batch) {
-            for (Job& job : batch) judge(job, min_age);
-          });
-        });
+        start_worker();
       } catch (const std::system_error&) {
         if (workers.empty()) throw;
+        most = static_cast<unsigned>(workers.size());
         break;
       }
     }
-    for (Batch batch; pipeline.next(batch, tick);) {
+    for (Batch batch; pipeline.next(batch, tick_and_grow);) {
+      grow();
       for (Job& job : batch) {
         sink(std::move(job.report));
         if (tick) tick();

@@ -24,16 +24,20 @@ using Tick = std::function<void()>;
 
 // How a walk goes, besides the order.
 struct WalkOptions {
-  unsigned jobs = 1;                  // threads judging files
+  unsigned jobs = 1;                  // threads judging files; 0: as many
+                                      // as the work needs (see walk.cpp)
   std::vector<std::string> excluded;  // globs: entries whose name matches
                                       // are left out, and counted
   std::int64_t min_age = 0;           // seconds: younger files are skipped
   int max_depth = -1;                 // levels below an operand; -1: all
   bool one_file_system = false;       // stay on each operand's file system
+  // Counts the calling thread's waits for the system, which tell the pool
+  // of threads to grow when `jobs` is 0; the platform's count when null.
+  std::uint64_t (*thread_waits)() = nullptr;
 };
 
 // Judges what the operands name, with `options.jobs` threads judging
-// files, and hands every report to `sink` in the order of the walk,
+// files (or, with 0, one a core and more while they wait on the disk), and hands every report to `sink` in the order of the walk,
 // whatever the number of threads. An operand is trimmed as the tool trims
 // an argument; one that names a directory is walked, unless its name has a
 // file's form: then, like every other operand, it is judged as the tool

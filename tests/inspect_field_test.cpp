@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
@@ -123,6 +124,63 @@ TEST(InspectField, AFailingSinkStopsTheThreads) {
                          {}),
                  std::runtime_error);
     EXPECT_EQ(reports, 70);
+  }
+}
+
+// A count of waits for the disk that says every batch waited, so that the
+// default's pool of threads grows to its most on any cache.
+std::uint64_t always_waiting() {
+  thread_local std::uint64_t waits = 0;
+  return waits += 1000;
+}
+
+// The default adds threads during the run while files wait on the disk:
+// the reports still come in the walk's order, the same as on one thread,
+// and under a low limit on descriptors no file goes unopened.
+TEST(InspectField, ThreadsAddedDuringARunChangeNoReport) {
+  const ScratchDir dir;
+  write_folders(dir, 3000);
+  dir.write("spool/1500/in/12345B.ok", vardek_bytes().substr(0, 20));
+  dir.write("spool/2500/in/bad-name", vardek_bytes());
+  const auto reports = [&](unsigned jobs, std::uint64_t (*waits)()) {
+    WalkOptions options;
+    options.jobs = jobs;
+    options.thread_waits = waits;
+    std::vector<std::string> lines;
+    bool given = false;
+    inspect([&](std::string& operand) { operand = "spool"; return !std::exchange(given, true); }, options,
+            [&](FileReport&& report) {
+              lines.push_back(report.path + ' ' + std::string(verdict_name(report.verdict)) + ' ' + report.error);
+            },
+            {});
+    return lines;
+  };
+  const std::vector<std::string> one = reports(1, nullptr);
+  ASSERT_EQ(one.size(), 3002U);
+  rlimit limit{};
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &limit), 0);
+  struct Row {
+    unsigned jobs;
+    std::uint64_t (*waits)();
+    rlim_t descriptors;  // 0: as they are
+    const char* why;
+  };
+  // clang-format off
+  const Row rows[] = {
+    {0, nullptr,        0,  "the default, as the system counts waits"},
+    {0, always_waiting, 0,  "the default, every batch waiting: threads added up to the most"},
+    {0, always_waiting, 64, "the same, 64 descriptors: growth bounded, no file unopened"},
+    {8, always_waiting, 0,  "-j 8: waits add no thread"},
+  };
+  // clang-format on
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.why);
+    rlimit low = limit;
+    if (row.descriptors != 0) low.rlim_cur = row.descriptors;
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &low), 0);
+    const std::vector<std::string> got = reports(row.jobs, row.waits);
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &limit), 0);
+    EXPECT_EQ(got, one);
   }
 }
 
