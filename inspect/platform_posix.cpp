@@ -47,7 +47,7 @@ namespace {
   return result;
 }
 
-std::string reason(int error) { return error_text(error); }
+SystemError reason(int error) { return system_error(error); }
 
 // Running out of descriptors is a moment's shortage while other threads
 // close theirs: wait a little and try again, for a second at most.
@@ -149,6 +149,11 @@ Listing list_directory(const Directory* parent, const std::string& name,
 bool is_directory(const std::string& path) {
   struct stat info {};
   return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool path_exists(const std::string& path) {
+  struct stat info {};
+  return lstat(path.c_str(), &info) == 0 || (errno != ENOENT && errno != ENOTDIR);
 }
 
 SystemFile::SystemFile(const Directory* parent, const std::string& name,
@@ -254,6 +259,6 @@ std::size_t directory_budget(unsigned jobs) {
 std::FILE* open_file_list(const std::string& path, std::string& error) {
   if (path == "-") return stdin;
   std::FILE* list = std::fopen(path.c_str(), "rb");
-  if (list == nullptr) error = reason(errno);
+  if (list == nullptr) error = error_text(errno);
   return list;
 }
