@@ -211,9 +211,12 @@ bool is_directory(const std::string& path) {
 }
 
 bool path_exists(const std::string& path) {
-  if (hides_a_nul(path)) return true;  // nothing can be said of it
-  return GetFileAttributesW(system_path(path).c_str()) != INVALID_FILE_ATTRIBUTES ||
-         !names_nothing(GetLastError());
+  // A name that the system refuses (a control character, a NUL) names
+  // nothing either.
+  if (hides_a_nul(path)) return false;
+  if (GetFileAttributesW(system_path(path).c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+  const DWORD error = GetLastError();
+  return !names_nothing(error) && error != ERROR_INVALID_NAME && error != ERROR_BAD_PATHNAME;
 }
 
 SystemFile::SystemFile(const Directory* parent, const std::string& /*name*/,
