@@ -25,7 +25,7 @@ struct Entry {
 struct Listing {
   DirectoryHandle directory;   // null when it could not be listed
   std::vector<Entry> entries;  // in the order the system gave them
-  std::string error;           // the system's reason, when it could not
+  SystemError error;           // the system's reason, when it could not
   bool vanished = false;       // it could not, as it is gone
   bool other_device = false;   // not listed: on another file system
   std::uint64_t device = 0;    // the file system it is on
@@ -56,6 +56,11 @@ std::uint64_t waits_of_this_thread();
 
 // The system's words for an error number; safe on any thread.
 std::string error_text(int error);
+inline SystemError system_error(int error) { return {error_text(error), error}; }
+
+// Whether the path names anything, a dangling link included: false only
+// when the system says that nothing is there.
+bool path_exists(const std::string& path);
 
 // Does the path, following links, name a directory?
 bool is_directory(const std::string& path);

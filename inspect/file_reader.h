@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+#include "report.h"
+
 class FileReader {
  public:
   virtual ~FileReader() = default;
@@ -18,8 +20,8 @@ class FileReader {
   // Up to `size` bytes from where the last read ended, waiting for them as
   // the tool's reads do: how many came, 0 at the end, -1 on failure.
   virtual std::int64_t read_on(unsigned char* buffer, std::size_t size) = 0;
-  // The system's words for the last failure.
-  virtual std::string failure() const = 0;
+  // The system's reason for the last failure.
+  virtual SystemError failure() const = 0;
   // Whether the last read_at failed because the file cannot be read at an
   // offset at all (a device or a FUSE file opened as a stream): it can
   // still be read on from its start.

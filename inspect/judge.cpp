@@ -14,6 +14,9 @@ FileReport judge_file(std::string path, const Directory* parent,
   report.name = check_name(report.path);
   if (report.name.kind == NameKind::rejected) {
     report.verdict = Verdict::bad_name;
+    // The tool checks a name before it opens anything; a mistyped operand
+    // is still a bad name, but the user is told that it names nothing.
+    if (parent == nullptr) report.exists = path_exists(report.path);
     return report;
   }
   switch (read_file(parent, name, report.path, report.read, report.kind,
@@ -45,7 +48,7 @@ FileReport skipped_entry(std::string path, EntryKind kind) {
   return report;
 }
 
-FileReport unlisted_directory(std::string path, std::string error) {
+FileReport unlisted_directory(std::string path, SystemError error) {
   FileReport report;
   report.path = std::move(path);
   report.verdict = Verdict::cannot_open;
@@ -59,7 +62,7 @@ FileReport directory_named_like_a_file(std::string path) {
   report.path = std::move(path);
   report.name = check_name(report.path);
   report.verdict = Verdict::cannot_open;
-  report.error = error_text(EISDIR);
+  report.error = system_error(EISDIR);
   return report;
 }
 

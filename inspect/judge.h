@@ -21,7 +21,7 @@ FileReport judge_file(std::string path, const Directory* parent,
 FileReport skipped_entry(std::string path, EntryKind kind);
 
 // The report for a directory that could not be listed.
-FileReport unlisted_directory(std::string path, std::string error);
+FileReport unlisted_directory(std::string path, SystemError error);
 
 // The report for a directory that a walk found with a file's name: the
 // tool cannot open it, so neither can the inspector.

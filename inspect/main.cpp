@@ -52,6 +52,8 @@ constexpr const char* USAGE =
     "      --min-age AGE  skip files modified less than AGE ago (30s, 5m, 2h)\n"
     "      --max-depth N  walk at most N levels below each folder named\n"
     "  -x, --one-file-system  do not walk into other file systems\n"
+    "      --min-files N  fail, with 3, when fewer than N files are judged:\n"
+    "                     an empty or unmounted spool is no all clear\n"
     "      --help         show this help and exit\n"
     "      --version      show the version and exit\n"
     "\n"
@@ -76,6 +78,7 @@ struct Options {
   std::string min_age;
   int max_depth = -1;
   bool one_file_system = false;
+  std::uint64_t min_files = 0;
   std::vector<std::string> paths;
 };
 
@@ -124,6 +127,7 @@ Options parse_command_line(int argc, char** argv) {
   app.add_option("--min-age", options.min_age);
   app.add_option("--max-depth", options.max_depth)->check(CLI::NonNegativeNumber);
   app.add_flag("-x,--one-file-system", options.one_file_system);
+  app.add_option("--min-files", options.min_files)->check(CLI::NonNegativeNumber);
   app.add_option("-j,--jobs", options.jobs)
       ->check(CLI::Range(1U, 1024U));
   app.add_option("--files-from", options.files_from);
@@ -385,6 +389,14 @@ int inspect_all(int argc, char** argv) {
   if (operands.failed()) {
     static_cast<void>(std::fprintf(stderr, "tarnwick-inspect: cannot read all of the list '%s'\n",
                                    options.files_from.c_str()));
+    return RC_OTHER_PROBLEM;
+  }
+  if (summary.files < options.min_files) {
+    static_cast<void>(std::fprintf(
+        stderr, "tarnwick-inspect: %llu %s judged, fewer than --min-files %llu\n",
+        static_cast<unsigned long long>(summary.files),
+        summary.files == 1 ? "file" : "files",
+        static_cast<unsigned long long>(options.min_files)));
     return RC_OTHER_PROBLEM;
   }
   return exit_status(summary);

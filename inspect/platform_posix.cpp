@@ -48,7 +48,7 @@ namespace {
   return result;
 }
 
-std::string reason(int error) { return error_text(error); }
+SystemError reason(int error) { return system_error(error); }
 
 // Running out of descriptors is a moment's shortage while other threads
 // close theirs: wait a little and try again, for a second at most.
@@ -150,6 +150,11 @@ Listing list_directory(const Directory* parent, const std::string& name,
 bool is_directory(const std::string& path) {
   struct stat info {};
   return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool path_exists(const std::string& path) {
+  struct stat info {};
+  return lstat(path.c_str(), &info) == 0 || (errno != ENOENT && errno != ENOTDIR);
 }
 
 SystemFile::SystemFile(const Directory* parent, const std::string& name,
@@ -276,6 +281,6 @@ std::uint64_t waits_of_this_thread() {
 std::FILE* open_file_list(const std::string& path, std::string& error) {
   if (path == "-") return stdin;
   std::FILE* list = std::fopen(path.c_str(), "rb");
-  if (list == nullptr) error = reason(errno);
+  if (list == nullptr) error = error_text(errno);
   return list;
 }

@@ -39,7 +39,43 @@ std::string narrow(std::wstring_view text) {
   return out;
 }
 
-std::string reason(DWORD error) {
+// The number <cerrno> gives the same failure, as scripts match it; 0 when
+// none fits.
+int errno_of(DWORD error) {
+  switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_DRIVE:
+    case ERROR_BAD_NETPATH:
+    case ERROR_BAD_NET_NAME:
+      return ENOENT;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_NETWORK_ACCESS_DENIED:
+      return EACCES;
+    case ERROR_DIRECTORY: return ENOTDIR;
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_PATHNAME:
+      return EINVAL;
+    case ERROR_FILENAME_EXCED_RANGE: return ENAMETOOLONG;
+    case ERROR_CANT_RESOLVE_FILENAME: return ELOOP;
+    case ERROR_TOO_MANY_OPEN_FILES: return EMFILE;
+    case ERROR_NOT_ENOUGH_MEMORY:
+    case ERROR_OUTOFMEMORY:
+      return ENOMEM;
+    case ERROR_NOT_READY:
+    case ERROR_CRC:
+    case ERROR_READ_FAULT:
+    case ERROR_GEN_FAILURE:
+    case ERROR_IO_DEVICE:
+      return EIO;
+    case ERROR_SEM_TIMEOUT: return ETIMEDOUT;
+    default: return 0;
+  }
+}
+
+std::string message_of(DWORD error) {
   wchar_t* text = nullptr;
   const DWORD size = FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
@@ -55,6 +91,8 @@ std::string reason(DWORD error) {
     message.pop_back();
   return message;
 }
+
+SystemError reason(DWORD error) { return {message_of(error), errno_of(error)}; }
 
 // The path as the system takes it: as typed below 260 characters, and in
 // the long form, made from the full path, above. Empty when it cannot be
@@ -172,6 +210,15 @@ bool is_directory(const std::string& path) {
   return !hides_a_nul(path) && names_directory(system_path(path));
 }
 
+bool path_exists(const std::string& path) {
+  // A name that the system refuses (a control character, a NUL) names
+  // nothing either.
+  if (hides_a_nul(path)) return false;
+  if (GetFileAttributesW(system_path(path).c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+  const DWORD error = GetLastError();
+  return !names_nothing(error) && error != ERROR_INVALID_NAME && error != ERROR_BAD_PATHNAME;
+}
+
 SystemFile::SystemFile(const Directory* parent, const std::string& /*name*/,
                        const std::string& path)
     : in_walk_(parent != nullptr) {
@@ -207,7 +254,7 @@ SystemFile::SystemFile(const Directory* parent, const std::string& /*name*/,
     gone_ = names_nothing(failure);
     // A directory does not open without backup semantics: say so, not
     // "access is denied".
-    failure_ = names_directory(name) ? error_text(EISDIR) : reason(failure);
+    failure_ = names_directory(name) ? system_error(EISDIR) : reason(failure);
     return;
   }
   handle_ = reinterpret_cast<std::intptr_t>(file);

@@ -190,9 +190,14 @@ class JsonPrinter final : public Printer {
       }
       case Verdict::bad_name:
         name_fields(report, out);
+        if (!report.exists) {
+          field(out, "exists");
+          out += "false";
+        }
         break;
       case Verdict::cannot_open:
-        string_field(out, "error", report.error);
+        string_field(out, "error", report.error.text);
+        string_field(out, "errno", errno_name(report.error.number));
         if (report.kind == EntryKind::directory)
           string_field(out, "kind", "directory");
         break;

@@ -172,11 +172,12 @@ class TextPrinter final : public Printer {
       case Verdict::bad_name:
         out += "bad name: ";
         explain_name(report, out);
+        if (!report.exists) out += "; no such file or directory";
         break;
       case Verdict::cannot_open:
         out += report.kind == EntryKind::directory ? "cannot list: "
                                                    : "cannot open: ";
-        out += report.error;
+        out += report.error.text;
         break;
       case Verdict::not_valid:
         out += "not valid: ";

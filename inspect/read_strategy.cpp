@@ -7,7 +7,7 @@
 #include "system_file.h"
 
 bool read_like_the_tool(FileReader& file, bool seekable, FileSample& sample,
-                        std::string& error) {
+                        SystemError& error) {
   thread_local std::unique_ptr<unsigned char[]> image(
       new unsigned char[IMAGE_CAPACITY]);
   std::size_t length = 0;
@@ -31,7 +31,7 @@ bool read_like_the_tool(FileReader& file, bool seekable, FileSample& sample,
 }
 
 bool read_regular(FileReader& file, std::uint64_t size, FileSample& sample,
-                  std::string& error) {
+                  SystemError& error) {
   sample.size = size;
   sample.sized = true;
   unsigned char head[WHOLE_READ];
@@ -77,7 +77,7 @@ bool read_regular(FileReader& file, std::uint64_t size, FileSample& sample,
 
 ReadOutcome read_file(const Directory* parent, const std::string& name,
                       const std::string& path, FileSample& sample,
-                      EntryKind& kind, std::string& error,
+                      EntryKind& kind, SystemError& error,
                       std::int64_t min_age) {
   SystemFile file(parent, name, path);
   if (file.is_link()) {
@@ -97,7 +97,7 @@ ReadOutcome read_file(const Directory* parent, const std::string& name,
   sample.modified = file.modified();
   sample.dated = true;
   if (found == EntryKind::directory) {
-    error = error_text(EISDIR);
+    error = system_error(EISDIR);
     return ReadOutcome::cannot_open;
   }
   // A writer may still be at it: leave it for a later run.

@@ -25,13 +25,13 @@ inline constexpr std::size_t WHOLE_READ = 4096;
 // than asked before their end), it is read again the tool's way. False,
 // with the system's reason in `error`, when a read fails.
 bool read_regular(FileReader& file, std::uint64_t size, FileSample& sample,
-                  std::string& error);
+                  SystemError& error);
 
 // The tool's own way: reads on until IMAGE_CAPACITY bytes are in or the
 // file ends; from the start at offsets when `seekable`, else one read
 // after another.
 bool read_like_the_tool(FileReader& file, bool seekable, FileSample& sample,
-                        std::string& error);
+                        SystemError& error);
 
 enum class ReadOutcome { read, cannot_open, not_regular, vanished };
 
@@ -44,7 +44,7 @@ enum class ReadOutcome { read, cannot_open, not_regular, vanished };
 // cannot_open, `error` holds the system's reason.
 ReadOutcome read_file(const Directory* parent, const std::string& name,
                       const std::string& path, FileSample& sample,
-                      EntryKind& kind, std::string& error,
+                      EntryKind& kind, SystemError& error,
                       std::int64_t min_age = 0);
 
 #endif

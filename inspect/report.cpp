@@ -1,5 +1,6 @@
 #include "report.h"
 
+#include <cerrno>
 #include <cstring>
 
 void keep_image(const unsigned char* image, std::size_t length,
@@ -69,4 +70,32 @@ std::string_view verdict_name(Verdict verdict) {
     case Verdict::skipped: break;
   }
   return "skipped";
+}
+
+std::string_view errno_name(int number) {
+  switch (number) {
+    case ENOENT: return "ENOENT";
+    case ENOTDIR: return "ENOTDIR";
+    case EACCES: return "EACCES";
+    case EPERM: return "EPERM";
+    case EISDIR: return "EISDIR";
+    case ELOOP: return "ELOOP";
+    case ENAMETOOLONG: return "ENAMETOOLONG";
+    case EINVAL: return "EINVAL";
+    case EIO: return "EIO";
+    case ENXIO: return "ENXIO";
+    case ENODEV: return "ENODEV";
+    case EBUSY: return "EBUSY";
+    case EAGAIN: return "EAGAIN";
+    case ETIMEDOUT: return "ETIMEDOUT";
+    case EOVERFLOW: return "EOVERFLOW";
+    case EMFILE: return "EMFILE";
+    case ENFILE: return "ENFILE";
+    case ENOMEM: return "ENOMEM";
+#ifdef ESTALE
+    case ESTALE: return "ESTALE";
+#endif
+    default: break;
+  }
+  return "EOTHER";
 }

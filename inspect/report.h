@@ -61,14 +61,23 @@ struct FileSample {
 void keep_image(const unsigned char* image, std::size_t length,
                 FileSample& sample);
 
+// A failure as the system told it: its words, which differ between
+// systems and C libraries, and its error number, by the numbering of
+// <cerrno> (on Windows, mapped from the system's own error).
+struct SystemError {
+  std::string text;
+  int number = 0;  // 0 when no number fits
+};
+
 struct FileReport {
   std::string path;  // as the user named it, or as the walk joined it
   Verdict verdict = Verdict::skipped;
   NameCheck name{};          // every verdict but skipped
   ContentCheck content{};    // valid and not_valid
   FileSample read;           // valid and not_valid
-  std::string error;         // cannot_open: the system's reason
+  SystemError error;         // cannot_open: the system's reason
   EntryKind kind = EntryKind::regular;  // skipped: what was found
+  bool exists = true;        // bad_name: false when the path names nothing
 };
 
 // The counts at the end of a run. `files` is every file judged: all but
@@ -105,5 +114,10 @@ ResultCode exit_status(const Summary& summary);
 // Names the printers share; the rules name their own parts and tests.
 std::string_view kind_name(EntryKind kind);
 std::string_view verdict_name(Verdict verdict);
+
+// The symbolic name of an error number ("ENOENT"), the same on every
+// system, for scripts to match; "EOTHER" for any number not listed in the
+// manual page.
+std::string_view errno_name(int number);
 
 #endif

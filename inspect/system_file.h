@@ -44,7 +44,7 @@ class SystemFile final : public FileReader {
   std::int64_t read_at(unsigned char* buffer, std::size_t size,
                        std::uint64_t offset) override;
   std::int64_t read_on(unsigned char* buffer, std::size_t size) override;
-  std::string failure() const override { return failure_; }
+  SystemError failure() const override { return failure_; }
   bool refuses_offsets() const override { return refuses_offsets_; }
 
  private:
@@ -58,7 +58,7 @@ class SystemFile final : public FileReader {
   bool link_tag_ = false;  // a reparse point that is a link
 #endif
   bool refuses_offsets_ = false;
-  std::string failure_;
+  SystemError failure_;
 };
 
 #endif

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <exception>
+#include <new>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -52,7 +54,8 @@ void judge(Job& job, std::int64_t min_age) {
     job.report = FileReport{};
     job.report.path = std::move(path);
     job.report.verdict = Verdict::cannot_open;
-    job.report.error = failure.what();
+    job.report.error = {failure.what(),
+                        dynamic_cast<const std::bad_alloc*>(&failure) ? ENOMEM : 0};
   }
   job.directory.reset();  // its descriptor is not needed any more
   job.judged = true;

@@ -107,6 +107,10 @@ endif()
 if(DEFINED ENV{TARNWICK_CODESIGN_CERT} AND DEFINED ENV{TARNWICK_CODESIGN_KEY})
   set(exe_signed ON)
 endif()
+# What is published is read by anyone, whatever the umask of the build.
+file(GLOB written ${dist}/*)
+file(CHMOD ${written} PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+
 if(NOT gpg_key AND NOT exe_signed)
   message(STATUS "dist: unsigned packages (no TARNWICK_GPG_KEY, TARNWICK_CODESIGN_CERT or TARNWICK_CODESIGN_KEY)")
 elseif(NOT gpg_key)

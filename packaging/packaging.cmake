@@ -81,8 +81,8 @@ endif()
 
 # ---- Linux ----
 
-# The manual page and the changelog compressed as Debian wants them: no
-# name and no time in the gzip header.
+# The manual pages, the changelog and the README compressed as Debian wants
+# them: no name and no time in the gzip header.
 find_program(TARNWICK_GZIP gzip REQUIRED)
 add_custom_command(OUTPUT tarnwick.1.gz
   COMMAND ${TARNWICK_GZIP} -9n -c ${PROJECT_SOURCE_DIR}/man/tarnwick.1 > tarnwick.1.gz
@@ -93,7 +93,11 @@ add_custom_command(OUTPUT tarnwick-inspect.1.gz
 add_custom_command(OUTPUT changelog.gz
   COMMAND ${TARNWICK_GZIP} -9n -c ${PROJECT_SOURCE_DIR}/packaging/changelog > changelog.gz
   DEPENDS packaging/changelog VERBATIM)
-add_custom_target(compressed_docs ALL DEPENDS tarnwick.1.gz tarnwick-inspect.1.gz changelog.gz)
+add_custom_command(OUTPUT README.md.gz
+  COMMAND ${TARNWICK_GZIP} -9n -c ${PROJECT_SOURCE_DIR}/README.md > README.md.gz
+  DEPENDS README.md VERBATIM)
+add_custom_target(compressed_docs ALL DEPENDS tarnwick.1.gz tarnwick-inspect.1.gz changelog.gz
+                                              README.md.gz)
 
 # The C library inside a static binary: the Debian package names it in
 # Static-Built-Using, and the copyright file carries its notice.
@@ -215,7 +219,9 @@ foreach(program tarnwick tarnwick-inspect)
   install(FILES completions/${program}.fish
           DESTINATION ${CMAKE_INSTALL_DATADIR}/fish/vendor_completions.d)
 endforeach()
+# The lintian override and the manual pages point to the README.
 install(FILES ${PROJECT_BINARY_DIR}/copyright ${PROJECT_BINARY_DIR}/changelog.gz
+              ${PROJECT_BINARY_DIR}/README.md.gz
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 # The Debian package.

@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -150,7 +151,7 @@ TEST(InspectField, ThreadsAddedDuringARunChangeNoReport) {
     bool given = false;
     inspect([&](std::string& operand) { operand = "spool"; return !std::exchange(given, true); }, options,
             [&](FileReport&& report) {
-              lines.push_back(report.path + ' ' + std::string(verdict_name(report.verdict)) + ' ' + report.error);
+              lines.push_back(report.path + ' ' + std::string(verdict_name(report.verdict)) + ' ' + report.error.text);
             },
             {});
     return lines;
@@ -196,7 +197,7 @@ class StreamOnly final : public FileReader {
     at_ += got;
     return static_cast<std::int64_t>(got);
   }
-  std::string failure() const override { return "Illegal seek"; }
+  SystemError failure() const override { return {"Illegal seek", ESPIPE}; }
   bool refuses_offsets() const override { return true; }
 
  private:
@@ -208,8 +209,8 @@ TEST(InspectField, StreamsWhatRefusesOffsets) {
   for (const std::size_t middle : {std::size_t{0}, std::size_t{10000}}) {
     StreamOnly file(vardek_bytes({.middle = middle}));
     FileSample sample;
-    std::string error;
-    ASSERT_TRUE(read_regular(file, middle + 33, sample, error)) << error;
+    SystemError error;
+    ASSERT_TRUE(read_regular(file, middle + 33, sample, error)) << error.text;
     EXPECT_EQ(check_content(sample.checked()).failed, ContentTest::none);
     EXPECT_EQ(sample.length, middle + 33);
   }

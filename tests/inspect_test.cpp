@@ -9,6 +9,7 @@
 #include <fstream>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <span>
 #include <sstream>
 
 #include "command_line_table.h"
@@ -102,6 +103,10 @@ TEST(Inspect, SaysWhy) {
   dir.write("in/44444A.ok", patched(smallest, 30, {'e', 'o', 'f'}));
   dir.write("in/20001A.ok", vardek_bytes({.middle = READ_LIMIT - 32}));
   fs::create_directories(dir.path() / "in/77777A.ok");
+  // Badly named files that are there; tmp/spoool is not.
+  for (const char* bad : {"x/12345A.ok", "12345A.ok", "in/1234A5678.ok", "in/a2345A.ok", "in/12345A6789.ok",
+                          "in/12345", "in/12345A678.cmd", "out/12345A"})
+    dir.write(bad, smallest);
 
   // clang-format off
   const ReasonRow rows[] = {
@@ -153,12 +158,16 @@ TEST(Inspect, SaysWhy) {
      R"({"type":"file","path":"out/12345A","verdict":"bad-name","rule":"extension","extension":"","allowed":[".cmd"]})",
      R"(out/12345A: bad name: nothing follows the stem; a command file (out/) takes ".cmd")",
      "no extension"},
+    {"tmp/spoool",
+     R"({"type":"file","path":"tmp/spoool","verdict":"bad-name","rule":"directory","directory":"tmp/","exists":false})",
+     R"(tmp/spoool: bad name: directory "tmp/" ends in neither "in" nor "out"; no such file or directory)",
+     "a mistyped operand is a bad name, and names nothing"},
     {"in/88888A.ok",
-     R"({"type":"file","path":"in/88888A.ok","verdict":"cannot-open","error":"No such file or directory"})",
+     R"({"type":"file","path":"in/88888A.ok","verdict":"cannot-open","error":"No such file or directory","errno":"ENOENT"})",
      "in/88888A.ok: cannot open: No such file or directory",
      "missing", true},
     {"in/77777A.ok",
-     R"({"type":"file","path":"in/77777A.ok","verdict":"cannot-open","error":"Is a directory"})",
+     R"({"type":"file","path":"in/77777A.ok","verdict":"cannot-open","error":"Is a directory","errno":"EISDIR"})",
      "in/77777A.ok: cannot open: Is a directory",
      "a directory named like a file is judged as a file"},
     {"in/00000A.ok",
@@ -383,7 +392,7 @@ TEST(Inspect, UnlistableDirectory) {
      "3 files judged: 1 valid, 0 not valid, 0 bad names, 2 not opened; 0 skipped\n",
      3, "an unlistable directory and an unreadable file: the rest is still reported", as_nobody},
     {{"--json", "tree/b"},
-     "{\"type\":\"file\",\"path\":\"tree/b\",\"verdict\":\"cannot-open\",\"error\":\"Permission denied\",\"kind\":\"directory\"}\n"
+     "{\"type\":\"file\",\"path\":\"tree/b\",\"verdict\":\"cannot-open\",\"error\":\"Permission denied\",\"errno\":\"EACCES\",\"kind\":\"directory\"}\n"
      "{\"type\":\"summary\",\"schema\":1,\"files\":1,\"valid\":0,\"not-valid\":0,\"bad-name\":0,\"cannot-open\":1,\"skipped\":0,\"vanished\":0,\"excluded\":0}\n",
      3, "the directory's record", as_nobody},
   };
@@ -408,12 +417,111 @@ TEST(Inspect, FilesFrom) {
   const Row rows[] = {
     {{"--files-from", "lines"},        valid + empty + "2 files judged: 1 valid, 1 not valid, 0 bad names, 0 not opened; 0 skipped\n", 4, "one a line, blank lines skipped"},
     {{"--files-from", "-"},            valid + empty + "2 files judged: 1 valid, 1 not valid, 0 bad names, 0 not opened; 0 skipped\n", 4, "standard input", from_stdin},
-    {{"--files-from", "names0", "-0"},    valid + "in/a b\\x0ac: bad name: serial stem \"\" has 0 characters, not 6 or 9: stopped by 0x61 'a' at position 0 of the name (byte 3 of the path)\n"
+    {{"--files-from", "names0", "-0"},    valid + "in/a b\\x0ac: bad name: serial stem \"\" has 0 characters, not 6 or 9: stopped by 0x61 'a' at position 0 of the name (byte 3 of the path); no such file or directory\n"
                                        "2 files judged: 1 valid, 0 not valid, 1 bad name, 0 not opened; 0 skipped\n", 4, "NUL-separated, a newline inside a name"},
     {{"in/12345A.ok", "--files-from", "lines", "-q"}, empty + "3 files judged: 2 valid, 1 not valid, 0 bad names, 0 not opened; 0 skipped\n", 4, "paths first, then the list"},
   };
   // clang-format on
   expect_inspector_rows(rows);
+}
+
+// A call whose whole outcome is checked: standard error included.
+struct Call {
+  std::vector<std::string> args;
+  Outcome expected;
+  const char* why;
+};
+
+void expect_calls(std::span<const Call> calls) {
+  for (const Call& call : calls) {
+    SCOPED_TRACE(call.why);
+    EXPECT_EQ(run_inspector(call.args), call.expected);
+  }
+}
+
+TEST(Inspect, ListWithNulBytes) {
+  const ScratchDir dir;
+  dir.write("in/12345A.ok", vardek_bytes());
+  dir.write("in/54321A.ok", vardek_bytes());
+  dir.write("found", {'i', 'n', '/', '1', '2', '3', '4', '5', 'A', '.', 'o', 'k', '\0',
+                      'i', 'n', '/', '5', '4', '3', '2', '1', 'A', '.', 'o', 'k', '\0'});
+  const std::string valid_tail =
+      ": valid: short form (12-byte identification), timestamp head at 18, key 202612081830\n";
+  // clang-format off
+  const Call calls[] = {
+    {{"--files-from", "found"}, {"", "tarnwick-inspect: the list holds a NUL byte, which no path can: for a list of "
+                                     "paths that end in NUL bytes, give -0\n", 3}, "find -print0 without -0: refused"},
+    {{"--files-from", "found", "-0"}, {"in/12345A.ok" + valid_tail + "in/54321A.ok" + valid_tail +
+                                      "2 files judged: 2 valid, 0 not valid, 0 bad names, 0 not opened; 0 skipped\n", "", 0},
+     "the same list with -0"},
+  };
+  // clang-format on
+  expect_calls(calls);
+}
+
+// An empty folder, as an unmounted spool looks, is no all clear when
+// --min-files says how many files there must be.
+TEST(Inspect, MinFiles) {
+  const ScratchDir dir;
+  fs::create_directories(dir.path() / "empty");
+  for (const char* name : {"10001A", "10002A", "10003A", "10004A", "10005A"})
+    dir.write(std::string("spool/in/") + name + ".ok", vardek_bytes());
+  const std::string none = "0 files judged: 0 valid, 0 not valid, 0 bad names, 0 not opened; 0 skipped\n";
+  const std::string five = "5 files judged: 5 valid, 0 not valid, 0 bad names, 0 not opened; 0 skipped\n";
+  // clang-format off
+  const Call calls[] = {
+    {{"--summary", "empty"},                     {none, "", 0}, "without the option, nothing changes"},
+    {{"--summary", "--min-files", "1", "empty"}, {none, "tarnwick-inspect: 0 files judged, fewer than --min-files 1\n", 3}, "an empty folder"},
+    {{"--summary", "--min-files", "6", "spool"}, {five, "tarnwick-inspect: 5 files judged, fewer than --min-files 6\n", 3}, "one short"},
+    {{"--summary", "--min-files", "5", "spool"}, {five, "", 0}, "just enough"},
+    {{"--summary", "--min-files", "0", "empty"}, {none, "", 0}, "0 asks for nothing"},
+  };
+  // clang-format on
+  expect_calls(calls);
+}
+
+// The stable code of every failure to open, whatever the system's words.
+TEST(Inspect, ErrnoCodes) {
+  const ScratchDir dir;
+  fs::permissions(dir.path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                  fs::perms::others_read | fs::perms::others_exec);
+  fs::create_directories(dir.path() / "in/77777A.ok");
+  dir.write("in/66666A.ok", vardek_bytes());
+  dir.write("file/in", {});
+  std::vector<std::string> as_nobody;
+  bool unreadable = !tool_is_windows_program();
+  if (unreadable) {
+    fs::permissions("in/66666A.ok", fs::perms::none);
+    if (geteuid() == 0) {
+      as_nobody = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+      unreadable = run_inspector({"--summary", "in/77777A.ok"}, as_nobody).status == 3;
+    }
+  }
+  struct Case {
+    std::string path;
+    std::string errno_name;
+    bool unix_only;
+    const char* why;
+  };
+  // clang-format off
+  const Case cases[] = {
+    {"in/88888A.ok",      "ENOENT",  false, "a missing file"},
+    {"in/77777A.ok",      "EISDIR",  false, "a directory named like a file"},
+    {"in/66666A.ok",      "EACCES",  true,  "a file without read permission"},
+    {"file/in/12345A.ok", "ENOTDIR", true,  "a path through a plain file"},
+  };
+  // clang-format on
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.why);
+    if (c.unix_only && tool_is_windows_program()) continue;
+    if (c.errno_name == "EACCES" && !unreadable) continue;
+    const Outcome outcome = run_inspector({"--json", c.path}, c.errno_name == "EACCES" ? as_nobody : std::vector<std::string>{});
+    const auto record = nlohmann::json::parse(first_line(outcome.out), nullptr, false);
+    ASSERT_TRUE(record.is_object()) << testing::PrintToString(outcome);
+    EXPECT_EQ(record.value("verdict", ""), "cannot-open");
+    EXPECT_EQ(record.value("errno", ""), c.errno_name) << record;
+    EXPECT_EQ(outcome.status, 3);
+  }
 }
 
 struct BadCall {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -43,7 +44,7 @@ class ChangingFile final : public FileReader {
     if (got > 0) position_ += static_cast<std::uint64_t>(got);
     return got;
   }
-  std::string failure() const override { return "Input/output error"; }
+  SystemError failure() const override { return {"Input/output error", EIO}; }
 
  private:
   Bytes before_, after_;
@@ -107,8 +108,8 @@ TEST(ReadStrategy, JudgesTheFileAsItEndsUp) {
     SCOPED_TRACE(c.why);
     ChangingFile file(c.before, c.after, c.reads_before_change, c.most);
     FileSample sample;
-    std::string error;
-    ASSERT_TRUE(read_regular(file, c.before.size(), sample, error)) << error;
+    SystemError error;
+    ASSERT_TRUE(read_regular(file, c.before.size(), sample, error)) << error.text;
     const FileSample expected = as_the_tool_reads(c.after);
     EXPECT_EQ(sample.length, expected.length);
     EXPECT_EQ(start_of(sample), start_of(expected));
@@ -120,9 +121,10 @@ TEST(ReadStrategy, JudgesTheFileAsItEndsUp) {
 TEST(ReadStrategy, AFailedReadIsTheSystemsReason) {
   ChangingFile file(of_size(40), of_size(40), 0, SIZE_MAX, true);
   FileSample sample;
-  std::string error;
+  SystemError error;
   EXPECT_FALSE(read_regular(file, 40, sample, error));
-  EXPECT_EQ(error, "Input/output error");
+  EXPECT_EQ(error.text, "Input/output error");
+  EXPECT_EQ(error.number, EIO);
 }
 
 }  // namespace
