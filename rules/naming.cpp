@@ -6,7 +6,6 @@
 
 namespace {
 
-bool is_separator(char c) { return c == '/' || c == '\\'; }
 bool is_digit(unsigned char c) { return c >= '0' && c <= '9'; }
 bool is_letter(unsigned char c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
@@ -47,7 +46,7 @@ std::size_t stem_length(std::string_view base) {
 
 NameCheck check_name(std::string_view path) {
   std::size_t prefix = path.size();
-  while (prefix > 0 && !is_separator(path[prefix - 1])) --prefix;
+  while (prefix > 0 && !is_path_separator(path[prefix - 1])) --prefix;
   const std::string_view dir(path.data(), prefix);
   std::string_view base = path;
   base.remove_prefix(prefix);
@@ -56,9 +55,9 @@ NameCheck check_name(std::string_view path) {
                   prefix, 0};
   // Only the end of the directory prefix counts: data/in/, admin/ and
   // C:\spool\out\ all qualify.
-  if (directory_ends_with(dir, "in"))
+  if (directory_ends_with(dir, RESPONSE_FOLDER_END))
     check.directory_kind = NameKind::response;
-  else if (directory_ends_with(dir, "out"))
+  else if (directory_ends_with(dir, COMMAND_FOLDER_END))
     check.directory_kind = NameKind::command;
   else
     return check;

@@ -40,6 +40,15 @@ inline std::string_view trim_quotes(std::string_view argument) {
 
 // --- The naming rule. ---
 
+// Both / and \ separate the folders of a path, on every system.
+inline constexpr bool is_path_separator(char c) { return c == '/' || c == '\\'; }
+
+// The endings of the folders that hold each kind of file: responses lie in
+// a folder whose name ends in "in" (spool/in/, checkin/), commands in one
+// whose name ends in "out".
+inline constexpr std::string_view RESPONSE_FOLDER_END = "in";
+inline constexpr std::string_view COMMAND_FOLDER_END = "out";
+
 enum class NameKind { rejected, response, command };
 
 // The parts of the naming rule, in the order they are checked.
@@ -90,6 +99,34 @@ std::span<const std::string_view> allowed_extensions(NameKind kind);
 // The name of a part of the naming rule, as reports give it: "directory",
 // "stem", "extension".
 std::string_view rule_name(NameRule rule);
+
+// --- A command and its response. ---
+//
+// The response to D…out/S.cmd is D…in/S.ok or D…in/S.fail: the same serial
+// stem S, byte for byte, in the folder whose name ends in "in" where the
+// command's ends in "out" (spool/out/ and spool/in/, checkout/ and checkin/).
+// ".ok" says the command was carried out, ".fail" that it was not.
+
+enum class ResponseOutcome { ok, fail };
+
+// What a name that passed the naming rule says of its place in a pair.
+struct PairName {
+  std::string_view common;  // the path before the folder's "in" or "out":
+                            // spool/ for spool/out/ and spool/in/
+  std::string_view stem;    // the serial stem
+  ResponseOutcome outcome;  // a response's: fail for ".fail", else ok
+};
+
+// The parts of `path`, whose check `passed` accepted it.
+PairName pair_name(std::string_view path, const NameCheck& passed);
+
+// "ok" or "fail", as reports name an outcome.
+std::string_view outcome_name(ResponseOutcome outcome);
+
+// The ending of the folder that holds `kind` of file.
+inline constexpr std::string_view folder_end(NameKind kind) {
+  return kind == NameKind::response ? RESPONSE_FOLDER_END : COMMAND_FOLDER_END;
+}
 
 // --- The layout of command and response files. ---
 //

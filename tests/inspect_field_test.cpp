@@ -22,12 +22,12 @@
 #include <stdexcept>
 #include <thread>
 
-#include "directories.h"
-#include "judge.h"
-#include "read_strategy.h"
+#include "judge/judge.h"
+#include "judge/read_strategy.h"
+#include "platform/directories.h"
 #include "run_tool.h"
 #include "vardek_bytes.h"
-#include "walk.h"
+#include "run/run.h"
 
 namespace {
 
@@ -118,7 +118,7 @@ TEST(InspectField, AFailingSinkStopsTheThreads) {
       operand = "spool";
       return !std::exchange(given, true);
     };
-    EXPECT_THROW(inspect(operands, jobs,
+    EXPECT_THROW(inspect(operands, {}, {}, {.jobs = jobs},
                          [&](FileReport&&) {
                            if (++reports == 70) throw std::runtime_error("out of memory");
                          },
@@ -144,12 +144,10 @@ TEST(InspectField, ThreadsAddedDuringARunChangeNoReport) {
   dir.write("spool/1500/in/12345B.ok", vardek_bytes().substr(0, 20));
   dir.write("spool/2500/in/bad-name", vardek_bytes());
   const auto reports = [&](unsigned jobs, std::uint64_t (*waits)()) {
-    WalkOptions options;
-    options.jobs = jobs;
-    options.thread_waits = waits;
     std::vector<std::string> lines;
     bool given = false;
-    inspect([&](std::string& operand) { operand = "spool"; return !std::exchange(given, true); }, options,
+    inspect([&](std::string& operand) { operand = "spool"; return !std::exchange(given, true); }, {}, {},
+            {.jobs = jobs, .thread_waits = waits},
             [&](FileReport&& report) {
               lines.push_back(report.path + ' ' + std::string(verdict_name(report.verdict)) + ' ' + report.error.text);
             },
@@ -243,7 +241,7 @@ TEST(InspectField, EntryChangedAfterTheListing) {
             0);
   for (const Change& change : changes) {
     SCOPED_TRACE(change.name);
-    const FileReport report = judge_file(std::string("in/") + change.name, listing.directory.get(), change.name);
+    const FileReport report = judge_file(std::string("in/") + change.name, listing.directory.get(), change.name, {});
     EXPECT_EQ(verdict_name(report.verdict), change.verdict);
     if (report.verdict == Verdict::skipped) {
       EXPECT_EQ(kind_name(report.kind), change.kind);

@@ -4,7 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "printer.h"
+#include "print/sink.h"
 
 namespace {
 
@@ -45,16 +45,17 @@ const PathCase PATH_CASES[] = {
 // clang-format on
 
 TEST(InspectPrinter, Paths) {
-  const auto json = json_printer();
-  const auto text = text_printer();
+  std::string line;
+  const auto json = json_sink(line);
+  const auto text = text_sink(line);
   for (const auto& c : PATH_CASES) {
     SCOPED_TRACE(c.why);
     FileReport report;
     report.path = c.path;
     report.verdict = Verdict::skipped;
     report.kind = EntryKind::fifo;
-    std::string line;
-    json->file(report, line);
+    line.clear();
+    json->file(report);
     const std::string prefix = "{\"type\":\"file\",\"path\":";
     ASSERT_TRUE(line.starts_with(prefix)) << line;
     EXPECT_EQ(line.substr(prefix.size(), c.json.size()), c.json);
@@ -70,7 +71,7 @@ TEST(InspectPrinter, Paths) {
       EXPECT_EQ(record.at("path"), c.path);
     }
     line.clear();
-    text->file(report, line);
+    text->file(report);
     EXPECT_EQ(line, c.text + ": skipped: fifo\n");
   }
 }

@@ -9,7 +9,8 @@
 #include <regex>
 #include <sstream>
 
-#include "pair_printer.h"
+#include "pairs/pair_record.h"
+#include "print/sink.h"
 #include "run_tool.h"
 #include "vardek_bytes.h"
 

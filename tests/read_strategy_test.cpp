@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "read_strategy.h"
+#include "judge/read_strategy.h"
 #include "vardek_bytes.h"
 
 namespace {

@@ -1,0 +1,161 @@
+// tarnwick-inspect: say why each command or response file is valid or not,
+// for the files named and for every file in the directories named.
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <exception>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/operands.h"
+#include "app/options.h"
+#include "app/terminal.h"
+#include "model/summary.h"
+#include "pairs/pair_stream.h"
+#include "platform/console.h"
+#include "platform/limits.h"
+#include "print/sink.h"
+#include "run/run.h"
+#ifdef _WIN32
+#include "windows_paths.h"
+#endif
+
+namespace {
+
+// The sink the options ask for: text, JSON Lines or bare paths, through
+// the filter of -q, -l and --summary.
+std::unique_ptr<Sink> sink_for(const Options& options, std::string& out) {
+  std::unique_ptr<Sink> sink = options.failure_paths
+                                   ? paths_sink(out, options.print0 ? '\0' : '\n')
+                               : options.json ? json_sink(out)
+                                              : text_sink(out);
+  return filtered(std::move(sink),
+                  {.failures_only = options.quiet || options.failure_paths,
+                   .summary_only = options.summary_only});
+}
+
+std::int64_t seconds_since_1970() {
+  return std::chrono::duration_cast<std::chrono::seconds>(
+             std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
+int inspect_all(int argc, char** argv) {
+  const Options options = parse_command_line(argc, argv);
+  std::FILE* list = nullptr;
+  if (!options.files_from.empty()) {
+    std::string error;
+    list = open_file_list(options.files_from, error);
+    if (list == nullptr)
+      bad_command_line("cannot read the list '" + options.files_from + "': " + error);
+  }
+  raise_open_file_limit();
+
+  WalkOptions walk;
+  walk.excluded = options.excluded;
+  walk.max_depth = options.max_depth;
+  walk.one_file_system = options.one_file_system;
+  JudgeOptions judge;
+  judge.min_age = options.min_age.empty() ? 0 : seconds_of(options.min_age);
+  RunOptions run;
+  run.jobs = options.jobs;  // 0: one a core, more while files wait on the disk
+
+  Operands operands(options.paths, list, options.null_separated ? '\0' : '\n');
+  Progress progress(error_is_terminal());
+  Output output(progress);
+  const std::unique_ptr<Sink> sink = sink_for(options, output.text());
+  Summary summary;
+  summary.stats = options.stats;
+  // Pairs: their records come after the lines of both their folders. A
+  // list of paths to act on (-l) has no room for them.
+  std::optional<PairStream> pairs;
+  if (options.pairs && !options.failure_paths) pairs.emplace(seconds_since_1970());
+  PairSummary pair_summary;
+  std::vector<PairRecord> pair_records;
+  const auto hand_on_pairs = [&] {
+    for (const PairRecord& record : pair_records) {
+      pair_summary.count(record);
+      sink->pair(record);
+    }
+    pair_records.clear();
+  };
+  try {
+    const RunStats stats = inspect(
+        [&](std::string& operand) { return operands.next(operand); }, walk, judge, run,
+        [&](FileReport&& report) {
+          if (pairs) {
+            pairs->add(report, pair_records);
+            hand_on_pairs();
+          }
+          summary.count(report);
+          sink->file(report);
+          output.flush_if_full();
+          progress.tick(summary.seen());
+        },
+        [&] { progress.update(summary.seen()); });
+    progress.clear();
+    if (pairs) {
+      pairs->finish(pair_records);
+      hand_on_pairs();
+    }
+    sink->summary({summary, pairs ? &pair_summary : nullptr, stats});
+    output.finish();
+  } catch (const WriteFailed&) {
+    progress.clear();
+    static_cast<void>(std::fprintf(stderr, "tarnwick-inspect: cannot write the report\n"));
+    return RC_OTHER_PROBLEM;
+  } catch (...) {
+    // What was judged before the failure is still reported.
+    progress.clear();
+    try {
+      output.finish();
+    } catch (const WriteFailed&) {
+    }
+    throw;
+  }
+  if (operands.failed()) {
+    static_cast<void>(std::fprintf(stderr, "tarnwick-inspect: cannot read all of the list '%s'\n",
+                                   options.files_from.c_str()));
+    return RC_OTHER_PROBLEM;
+  }
+  if (summary.files < options.min_files) {
+    static_cast<void>(std::fprintf(
+        stderr, "tarnwick-inspect: %llu %s judged, fewer than --min-files %llu\n",
+        static_cast<unsigned long long>(summary.files), summary.files == 1 ? "file" : "files",
+        static_cast<unsigned long long>(options.min_files)));
+    return RC_OTHER_PROBLEM;
+  }
+  return exit_status(summary);
+}
+
+// What cannot go on (no memory for a listing, a thread that cannot start)
+// ends the run with 3 and says so.
+int run(int argc, char** argv) {
+  try {
+    return inspect_all(argc, argv);
+  } catch (const std::exception& failure) {
+    static_cast<void>(std::fprintf(stderr, "tarnwick-inspect: %s\n", failure.what()));
+  } catch (...) {
+    static_cast<void>(std::fprintf(stderr, "tarnwick-inspect: stopped by an unknown error\n"));
+  }
+  return RC_OTHER_PROBLEM;
+}
+
+}  // namespace
+
+#ifdef _WIN32
+// Windows gives the arguments in UTF-16; the inspector works in UTF-8.
+extern "C" int wmain(int argc, wchar_t** argv);
+extern "C" int wmain(int argc, wchar_t** argv) {
+  char** const arguments = utf8_arguments(argc, argv);
+  if (arguments == nullptr) {
+    static_cast<void>(std::fputs("tarnwick-inspect: the command line is too long\n", stderr));
+    return RC_OTHER_PROBLEM;
+  }
+  return run(argc, arguments);
+}
+#else
+int main(int argc, char** argv) { return run(argc, argv); }
+#endif

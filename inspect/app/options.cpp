@@ -1,0 +1,127 @@
+#include "app/options.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "vardek_rules.h"
+
+namespace {
+
+constexpr const char* USAGE =
+    "Usage: tarnwick-inspect [OPTION]... PATH...\n"
+    "       tarnwick-inspect [OPTION]... --files-from FILE [-0]\n"
+    "Say why each command or response file is valid or not: the files named,\n"
+    "and every file in the directories named.\n"
+    "\n"
+    "  --json             write JSON Lines: an object a file, then a summary\n"
+    "  -q, --quiet        print only the files that are not valid, and the "
+    "summary\n"
+    "                     (the tool's -q prints nothing at all)\n"
+    "      --summary      print only the summary\n"
+    "      --pairs        pair each command with its response, and say whether\n"
+    "                     it is answered, stale, pending or in conflict\n"
+    "  -l, --files-with-failures  print only the paths of the files not valid,\n"
+    "                     badly named or not opened, one a line\n"
+    "      --print0       with -l, end each path in a NUL byte, for xargs -0\n"
+    "      --stats        count the failures by content test and naming rule\n"
+    "  -j, --jobs N       judge files on N threads (default: one a core, and up\n"
+    "                     to 64 while files wait on the disk)\n"
+    "      --files-from FILE  take paths from FILE too, one a line; - is "
+    "standard input\n"
+    "  -0, --null         paths in FILE end in a NUL byte, not a newline\n"
+    "      --exclude GLOB leave out of a walk the entries whose name matches;\n"
+    "                     a folder that matches is not entered (repeatable)\n"
+    "      --min-age AGE  skip files modified less than AGE ago (30s, 5m, 2h)\n"
+    "      --max-depth N  walk at most N levels below each folder named\n"
+    "  -x, --one-file-system  do not walk into other file systems\n"
+    "      --min-files N  fail, with 3, when fewer than N files are judged:\n"
+    "                     an empty or unmounted spool is no all clear\n"
+    "      --help         show this help and exit\n"
+    "      --version      show the version and exit\n"
+    "\n"
+    "Exit status: 0 if every file judged is valid; 4 if some file is not "
+    "valid\n"
+    "or badly named; 3 if some file or directory could not be opened, read "
+    "or\n"
+    "listed, or the command line is bad.\n";
+
+}  // namespace
+
+std::int64_t seconds_of(const std::string& age) {
+  std::size_t digits = 0;
+  while (digits < age.size() && age[digits] >= '0' && age[digits] <= '9') ++digits;
+  if (digits == 0 || digits > 9 || age.size() > digits + 1) return -1;
+  const std::int64_t n = std::stoll(age.substr(0, digits));
+  if (digits == age.size()) return n;
+  switch (age[digits]) {
+    case 's': return n;
+    case 'm': return n * 60;
+    case 'h': return n * 3600;
+    case 'd': return n * 86400;
+    default: return -1;
+  }
+}
+
+[[noreturn]] void bad_command_line(const std::string& why) {
+  static_cast<void>(std::fprintf(
+      stderr,
+      "tarnwick-inspect: %s\n"
+      "Try 'tarnwick-inspect --help' for more information.\n",
+      why.c_str()));
+  std::exit(RC_OTHER_PROBLEM);
+}
+
+Options parse_command_line(int argc, char** argv) {
+  Options options;
+  bool help = false, version = false;
+  CLI::App app;
+  // A path such as /var/spool/in is a path on Windows too, not an option.
+  app.allow_windows_style_options(false);
+  app.set_help_flag();
+  app.add_flag("--help", help);
+  app.add_flag("--version", version);
+  app.add_flag("--json", options.json);
+  app.add_flag("-q,--quiet", options.quiet);
+  app.add_flag("--summary", options.summary_only);
+  app.add_flag("--pairs", options.pairs);
+  app.add_flag("-l,--files-with-failures", options.failure_paths);
+  app.add_flag("--print0", options.print0);
+  app.add_flag("--stats", options.stats);
+  app.add_option("--exclude", options.excluded)->allow_extra_args(false);
+  app.add_option("--min-age", options.min_age);
+  app.add_option("--max-depth", options.max_depth)->check(CLI::NonNegativeNumber);
+  app.add_flag("-x,--one-file-system", options.one_file_system);
+  app.add_option("--min-files", options.min_files)->check(CLI::NonNegativeNumber);
+  app.add_option("-j,--jobs", options.jobs)
+      ->check(CLI::Range(1U, 1024U));
+  app.add_option("--files-from", options.files_from);
+  app.add_flag("-0,--null", options.null_separated);
+  app.add_option("paths", options.paths);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& error) {
+    bad_command_line(error.what());
+  }
+  if (help) {
+    static_cast<void>(std::fputs(USAGE, stdout));
+    std::exit(0);
+  }
+  if (version) {
+    static_cast<void>(std::puts("tarnwick-inspect " TARNWICK_VERSION));
+    std::exit(0);
+  }
+  if (options.paths.empty() && options.files_from.empty())
+    bad_command_line("no path given, and no --files-from");
+  if (options.null_separated && options.files_from.empty())
+    bad_command_line("-0 applies to --files-from, which is not given");
+  if (options.print0 && !options.failure_paths)
+    bad_command_line("--print0 applies to -l, which is not given");
+  if (options.failure_paths && (options.json || options.summary_only))
+    bad_command_line("-l prints paths alone: not with --json or --summary");
+  if (!options.min_age.empty() && seconds_of(options.min_age) < 0)
+    bad_command_line("--min-age takes a number and s, m, h or d: 30s, 5m, 2h, "
+                     "not '" + options.min_age + "'");
+  return options;
+}

@@ -1,0 +1,40 @@
+// The inspector's command line: its options, parsed and checked, and its
+// help text.
+#ifndef TARNWICK_INSPECT_APP_OPTIONS_H
+#define TARNWICK_INSPECT_APP_OPTIONS_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct Options {
+  bool json = false;
+  bool quiet = false;
+  bool summary_only = false;
+  bool pairs = false;
+  bool failure_paths = false;  // -l
+  bool print0 = false;
+  bool stats = false;
+  unsigned jobs = 0;  // 0: as many as the work needs
+  std::string files_from;
+  bool null_separated = false;
+  std::vector<std::string> excluded;
+  std::string min_age;
+  int max_depth = -1;
+  bool one_file_system = false;
+  std::uint64_t min_files = 0;
+  std::vector<std::string> paths;
+};
+
+// The options of a command line; a command line that asks for help or the
+// version is answered, and a bad one refused, here: both end the process.
+Options parse_command_line(int argc, char** argv);
+
+// 30s, 5m, 2h, 1d, or a number of seconds; -1 when it is none of these.
+std::int64_t seconds_of(const std::string& age);
+
+// Says what is wrong with the command line, on standard error, and ends the
+// process with 3.
+[[noreturn]] void bad_command_line(const std::string& why);
+
+#endif

@@ -1,0 +1,50 @@
+// Where the reports of a run go: one line (or record) a file, one a pair,
+// and the summary of the whole run. Text for people, JSON Lines for
+// scripts and bare paths for other programs are sinks; the printers never
+// read a file, they have only the reports.
+#ifndef TARNWICK_INSPECT_PRINT_SINK_H
+#define TARNWICK_INSPECT_PRINT_SINK_H
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "model/report.h"
+#include "model/summary.h"
+#include "pairs/pair_record.h"
+
+// The summary of a whole run.
+struct RunSummary {
+  const Summary& files;
+  const PairSummary* pairs = nullptr;  // with --pairs
+  RunStats stats;
+};
+
+class Sink {
+ public:
+  virtual ~Sink() = default;
+  virtual void file(const FileReport& report) = 0;
+  virtual void pair(const PairRecord& record) = 0;
+  virtual void summary(const RunSummary& summary) = 0;
+};
+
+// Each appends its lines to `out`, which the caller writes out.
+std::unique_ptr<Sink> text_sink(std::string& out);
+std::unique_ptr<Sink> json_sink(std::string& out);
+// Paths alone, for -l: raw bytes, each ended by `end`, as another program
+// takes them; no pair and no summary.
+std::unique_ptr<Sink> paths_sink(std::string& out, char end);
+
+// What a run prints of what it finds. Files left out (excluded) are
+// counted, never printed.
+struct Filter {
+  bool failures_only = false;  // -q, -l: files not valid, badly named or
+                               // not opened, and pairs not answered
+  bool summary_only = false;   // --summary
+};
+std::unique_ptr<Sink> filtered(std::unique_ptr<Sink> sink, const Filter& filter);
+
+// An age as a person reads it: its two largest units, "2h 14m", "42s".
+std::string age_text(std::uint64_t seconds);
+
+#endif
