@@ -58,7 +58,7 @@ int inspect_all(int argc, char** argv) {
   walk.max_depth = options.max_depth;
   walk.one_file_system = options.one_file_system;
   JudgeOptions judge;
-  judge.min_age = options.min_age.empty() ? 0 : seconds_of(options.min_age);
+  judge.min_age = options.min_age;
   RunOptions run;
   run.jobs = options.jobs;  // 0: one a core, more while files wait on the disk
 

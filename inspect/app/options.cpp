@@ -2,9 +2,12 @@
 
 #include <CLI/CLI.hpp>
 
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
+#include "app/numbers.h"
 #include "vardek_rules.h"
 
 namespace {
@@ -47,22 +50,40 @@ constexpr const char* USAGE =
     "or\n"
     "listed, or the command line is bad.\n";
 
-}  // namespace
-
-std::int64_t seconds_of(const std::string& age) {
-  std::size_t digits = 0;
-  while (digits < age.size() && age[digits] >= '0' && age[digits] <= '9') ++digits;
-  if (digits == 0 || digits > 9 || age.size() > digits + 1) return -1;
-  const std::int64_t n = std::stoll(age.substr(0, digits));
-  if (digits == age.size()) return n;
-  switch (age[digits]) {
-    case 's': return n;
-    case 'm': return n * 60;
-    case 'h': return n * 3600;
-    case 'd': return n * 86400;
-    default: return -1;
-  }
+// The value of an option that takes a number or a length of time, or the
+// end of the run with one line that says what it takes.
+std::uint64_t count_of(const std::string& option, const std::string& text, std::uint64_t least,
+                       std::uint64_t most, const char* what) {
+  const std::optional<std::uint64_t> value = parse_count(text, least, most);
+  if (!value) bad_command_line(option + " takes " + what + ", not '" + text + "'");
+  return *value;
 }
+
+std::chrono::milliseconds duration_of(const std::string& option, const std::string& text) {
+  const std::optional<std::chrono::milliseconds> value = parse_duration(text);
+  if (!value)
+    bad_command_line(option + " takes a number and a unit, ms, s, m, h or d (30s, 5m, 2h), not '" +
+                     text + "'");
+  return *value;
+}
+
+// CLI11 takes a word such as -5, or the 5 of -q5, for an operand, as it
+// could be a negative number. An operand that begins with a dash is no
+// path here unless it follows "--": it is an option that does not exist.
+void refuse_dashed_operands(int argc, char** argv, const std::vector<std::string>& paths) {
+  std::size_t after_mark = 0;  // operands after "--", the last of `paths`
+  for (int i = 1; i < argc; ++i) {
+    if (std::string_view(argv[i]) == "--") {
+      after_mark = static_cast<std::size_t>(argc - i - 1);
+      break;
+    }
+  }
+  for (std::size_t i = 0; i + after_mark < paths.size(); ++i)
+    if (paths[i].size() > 1 && paths[i].front() == '-')
+      bad_command_line("The following argument was not expected: " + paths[i]);
+}
+
+}  // namespace
 
 [[noreturn]] void bad_command_line(const std::string& why) {
   static_cast<void>(std::fprintf(
@@ -90,12 +111,13 @@ Options parse_command_line(int argc, char** argv) {
   app.add_flag("--print0", options.print0);
   app.add_flag("--stats", options.stats);
   app.add_option("--exclude", options.excluded)->allow_extra_args(false);
-  app.add_option("--min-age", options.min_age);
-  app.add_option("--max-depth", options.max_depth)->check(CLI::NonNegativeNumber);
+  // Numbers and lengths of time are taken as words and read strictly below.
+  std::string min_age, max_depth, min_files, jobs;
+  app.add_option("--min-age", min_age);
+  app.add_option("--max-depth", max_depth);
   app.add_flag("-x,--one-file-system", options.one_file_system);
-  app.add_option("--min-files", options.min_files)->check(CLI::NonNegativeNumber);
-  app.add_option("-j,--jobs", options.jobs)
-      ->check(CLI::Range(1U, 1024U));
+  app.add_option("--min-files", min_files);
+  app.add_option("-j,--jobs", jobs);
   app.add_option("--files-from", options.files_from);
   app.add_flag("-0,--null", options.null_separated);
   app.add_option("paths", options.paths);
@@ -112,6 +134,15 @@ Options parse_command_line(int argc, char** argv) {
     static_cast<void>(std::puts("tarnwick-inspect " TARNWICK_VERSION));
     std::exit(0);
   }
+  refuse_dashed_operands(argc, argv, options.paths);
+  if (!min_age.empty()) options.min_age = duration_of("--min-age", min_age);
+  if (!max_depth.empty())
+    options.max_depth = static_cast<int>(
+        count_of("--max-depth", max_depth, 0, INT_MAX, "a number of levels, 0 or more"));
+  if (!min_files.empty())
+    options.min_files = count_of("--min-files", min_files, 0, UINT64_MAX, "a number of files, 0 or more");
+  if (!jobs.empty())
+    options.jobs = static_cast<unsigned>(count_of("--jobs", jobs, 1, 1024, "a number of threads from 1 to 1024"));
   if (options.paths.empty() && options.files_from.empty())
     bad_command_line("no path given, and no --files-from");
   if (options.null_separated && options.files_from.empty())
@@ -120,8 +151,5 @@ Options parse_command_line(int argc, char** argv) {
     bad_command_line("--print0 applies to -l, which is not given");
   if (options.failure_paths && (options.json || options.summary_only))
     bad_command_line("-l prints paths alone: not with --json or --summary");
-  if (!options.min_age.empty() && seconds_of(options.min_age) < 0)
-    bad_command_line("--min-age takes a number and s, m, h or d: 30s, 5m, 2h, "
-                     "not '" + options.min_age + "'");
   return options;
 }

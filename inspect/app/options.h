@@ -3,6 +3,7 @@
 #ifndef TARNWICK_INSPECT_APP_OPTIONS_H
 #define TARNWICK_INSPECT_APP_OPTIONS_H
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -19,8 +20,8 @@ struct Options {
   std::string files_from;
   bool null_separated = false;
   std::vector<std::string> excluded;
-  std::string min_age;
-  int max_depth = -1;
+  std::chrono::milliseconds min_age{0};
+  int max_depth = -1;  // -1: all the way down
   bool one_file_system = false;
   std::uint64_t min_files = 0;
   std::vector<std::string> paths;
@@ -29,9 +30,6 @@ struct Options {
 // The options of a command line; a command line that asks for help or the
 // version is answered, and a bad one refused, here: both end the process.
 Options parse_command_line(int argc, char** argv);
-
-// 30s, 5m, 2h, 1d, or a number of seconds; -1 when it is none of these.
-std::int64_t seconds_of(const std::string& age);
 
 // Says what is wrong with the command line, on standard error, and ends the
 // process with 3.

@@ -3,7 +3,7 @@
 #ifndef TARNWICK_INSPECT_JUDGE_JUDGE_H
 #define TARNWICK_INSPECT_JUDGE_JUDGE_H
 
-#include <cstdint>
+#include <chrono>
 #include <string>
 
 #include "model/report.h"
@@ -12,8 +12,9 @@ struct Directory;
 
 // What the judge is asked besides the file.
 struct JudgeOptions {
-  std::int64_t min_age = 0;  // seconds: a regular file changed more recently
-                             // is not read, and is reported young
+  // A regular file changed more recently is not read, and is reported
+  // young: a writer may still be at it.
+  std::chrono::milliseconds min_age{0};
 };
 
 // Judges the file at `path`, as the tool judges it: the name first, then

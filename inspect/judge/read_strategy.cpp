@@ -79,7 +79,7 @@ bool read_regular(FileReader& file, std::uint64_t size, FileSample& sample,
 ReadOutcome read_file(const Directory* parent, const std::string& name,
                       const std::string& path, FileSample& sample,
                       EntryKind& kind, SystemError& error,
-                      std::int64_t min_age) {
+                      std::chrono::milliseconds min_age) {
   SystemFile file(parent, name, path);
   if (file.is_link()) {
     kind = EntryKind::symlink;
@@ -102,7 +102,7 @@ ReadOutcome read_file(const Directory* parent, const std::string& name,
     return ReadOutcome::cannot_open;
   }
   // A writer may still be at it: leave it for a later run.
-  if (found == EntryKind::regular && min_age > 0 &&
+  if (found == EntryKind::regular && min_age.count() > 0 &&
       file.modified_within(min_age)) {
     kind = EntryKind::young;
     return ReadOutcome::not_regular;

@@ -5,6 +5,7 @@
 #ifndef TARNWICK_INSPECT_JUDGE_READ_STRATEGY_H
 #define TARNWICK_INSPECT_JUDGE_READ_STRATEGY_H
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -40,11 +41,11 @@ enum class ReadOutcome { read, cannot_open, not_regular, vanished };
 // it, whatever it is. A file met in a walk is read only if it is still a
 // regular file when opened: otherwise its kind is given and nothing is
 // read; if it is gone, it has vanished. A regular file modified less than
-// `min_age` seconds ago is not read either: its kind is young. On
+// `min_age` ago is not read either: its kind is young. On
 // cannot_open, `error` holds the system's reason.
 ReadOutcome read_file(const Directory* parent, const std::string& name,
                       const std::string& path, FileSample& sample,
                       EntryKind& kind, SystemError& error,
-                      std::int64_t min_age = 0);
+                      std::chrono::milliseconds min_age = {});
 
 #endif

@@ -3,6 +3,7 @@
 #ifndef TARNWICK_INSPECT_PLATFORM_SYSTEM_FILE_H
 #define TARNWICK_INSPECT_PLATFORM_SYSTEM_FILE_H
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -29,8 +30,8 @@ class SystemFile final : public FileReader {
   // It did not open because it is not there (any more).
   bool is_gone() const { return gone_; }
 
-  // Whether it was modified less than `seconds` ago (or in the future).
-  bool modified_within(std::int64_t seconds);
+  // Whether it was modified less than `age` ago (or in the future).
+  bool modified_within(std::chrono::milliseconds age);
 
   // What it is, and its size when it is a regular file.
   bool query(EntryKind& kind, std::uint64_t& size);

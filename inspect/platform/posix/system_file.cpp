@@ -31,15 +31,15 @@ SystemFile::SystemFile(const Directory* parent, const std::string& name,
   }
 }
 
-bool SystemFile::modified_within(std::int64_t seconds) {
+bool SystemFile::modified_within(std::chrono::milliseconds age) {
   struct stat info {};
   timespec now{};
   if (fstat(static_cast<int>(handle_), &info) != 0 ||
       clock_gettime(CLOCK_REALTIME, &now) != 0)
     return false;
-  return now.tv_sec - info.st_mtim.tv_sec < seconds ||
-         (now.tv_sec - info.st_mtim.tv_sec == seconds &&
-          now.tv_nsec < info.st_mtim.tv_nsec);
+  const auto since = std::chrono::seconds(now.tv_sec - info.st_mtim.tv_sec) +
+                     std::chrono::nanoseconds(now.tv_nsec - info.st_mtim.tv_nsec);
+  return since < age;
 }
 
 SystemFile::~SystemFile() {

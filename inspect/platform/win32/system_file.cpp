@@ -52,7 +52,7 @@ SystemFile::SystemFile(const Directory* parent, const std::string& /*name*/,
   handle_ = reinterpret_cast<std::intptr_t>(file);
 }
 
-bool SystemFile::modified_within(std::int64_t seconds) {
+bool SystemFile::modified_within(std::chrono::milliseconds age) {
   FILETIME written{}, now{};
   if (!GetFileTime(handle_of(handle_), nullptr, nullptr, &written)) return false;
   GetSystemTimeAsFileTime(&now);
@@ -61,7 +61,7 @@ bool SystemFile::modified_within(std::int64_t seconds) {
         (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) |
         time.dwLowDateTime);
   };
-  return ticks(now) - ticks(written) < seconds * 10'000'000;
+  return ticks(now) - ticks(written) < age.count() * 10'000;
 }
 
 SystemFile::~SystemFile() {
