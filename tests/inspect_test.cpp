@@ -247,8 +247,8 @@ const std::string TREE_REPORT =
     "tree/fifo: skipped: fifo\n"
     "tree/link-to-a: skipped: symlink\n"
     "tree/loop: skipped: symlink\n"
-    "tree/z\xFF/in/12345A.ok: valid: short form (12-byte identification), timestamp head at 18, key 202612081830\n"
-    "5 files judged: 3 valid, 1 not valid, 1 bad name, 0 not opened; 3 skipped\n";
+    "tree/z\xFF/in/12345A.ok: valid: short form (12-byte identification), timestamp head at 18, key 202612081830\n" +
+    summary_line({.valid = 3, .not_valid = 1, .bad_names = 1, .skipped = 3});
 
 TEST(Inspect, Walks) {
   if (tool_is_windows_program()) GTEST_SKIP() << "links, FIFOs and raw bytes are Unix matters";
@@ -272,15 +272,15 @@ TEST(Inspect, Walks) {
     {{"--summary", "tree"},       summary, 4, "only the summary"},
     {{"tree/link-to-a"},          "tree/link-to-a/in/12345A.ok: valid: short form (12-byte identification), timestamp head at 18, key 202612081830\n"
                                   "tree/link-to-a/in/12345B.ok: not valid: marker at offset 0 (0x0): found 21; expected 23\n"
-                                  "tree/link-to-a/notes.txt: bad name: directory \"link-to-a/\" ends in neither \"in\" nor \"out\"\n"
-                                  "3 files judged: 1 valid, 1 not valid, 1 bad name, 0 not opened; 0 skipped\n",
+                                  "tree/link-to-a/notes.txt: bad name: directory \"link-to-a/\" ends in neither \"in\" nor \"out\"\n" +
+                                  summary_line({.valid = 1, .not_valid = 1, .bad_names = 1}),
                                   4, "a link the user names is followed"},
     {{"tree/b", "tree/a/in/12345A.ok"},
                                   "tree/b/out/12345A.cmd: valid: long form (15-byte identification), timestamp head at 21, key 202612081830\n"
-                                  "tree/a/in/12345A.ok: valid: short form (12-byte identification), timestamp head at 18, key 202612081830\n"
-                                  "2 files judged: 2 valid, 0 not valid, 0 bad names, 0 not opened; 0 skipped\n",
+                                  "tree/a/in/12345A.ok: valid: short form (12-byte identification), timestamp head at 18, key 202612081830\n" +
+                                  summary_line({.valid = 2}),
                                   0, "operands in the order given"},
-    {{"tree/a/in/sub"},           "0 files judged: 0 valid, 0 not valid, 0 bad names, 0 not opened; 0 skipped\n",
+    {{"tree/a/in/sub"},           summary_line({}),
                                   0, "an empty directory"},
   };
   // clang-format on
@@ -388,8 +388,8 @@ TEST(Inspect, UnlistableDirectory) {
     {{"tree"},
      "tree/a/in/12345A.ok: valid: short form (12-byte identification), timestamp head at 18, key 202612081830\n"
      "tree/b: cannot list: Permission denied\n"
-     "tree/c/in/12345A.ok: cannot open: Permission denied\n"
-     "3 files judged: 1 valid, 0 not valid, 0 bad names, 2 not opened; 0 skipped\n",
+     "tree/c/in/12345A.ok: cannot open: Permission denied\n" +
+     summary_line({.valid = 1, .not_opened = 2}),
      3, "an unlistable directory and an unreadable file: the rest is still reported", as_nobody},
     {{"--json", "tree/b"},
      "{\"type\":\"file\",\"path\":\"tree/b\",\"verdict\":\"cannot-open\",\"error\":\"Permission denied\",\"errno\":\"EACCES\",\"kind\":\"directory\"}\n"
@@ -415,11 +415,11 @@ TEST(Inspect, FilesFrom) {
   const std::vector<std::string> from_stdin = {"sh", "-c", "exec \"$@\" <lines", "sh"};
   // clang-format off
   const Row rows[] = {
-    {{"--files-from", "lines"},        valid + empty + "2 files judged: 1 valid, 1 not valid, 0 bad names, 0 not opened; 0 skipped\n", 4, "one a line, blank lines skipped"},
-    {{"--files-from", "-"},            valid + empty + "2 files judged: 1 valid, 1 not valid, 0 bad names, 0 not opened; 0 skipped\n", 4, "standard input", from_stdin},
-    {{"--files-from", "names0", "-0"},    valid + "in/a b\\x0ac: bad name: serial stem \"\" has 0 characters, not 6 or 9: stopped by 0x61 'a' at position 0 of the name (byte 3 of the path); no such file or directory\n"
-                                       "2 files judged: 1 valid, 0 not valid, 1 bad name, 0 not opened; 0 skipped\n", 4, "NUL-separated, a newline inside a name"},
-    {{"in/12345A.ok", "--files-from", "lines", "-q"}, empty + "3 files judged: 2 valid, 1 not valid, 0 bad names, 0 not opened; 0 skipped\n", 4, "paths first, then the list"},
+    {{"--files-from", "lines"},        valid + empty + summary_line({.valid = 1, .not_valid = 1}), 4, "one a line, blank lines skipped"},
+    {{"--files-from", "-"},            valid + empty + summary_line({.valid = 1, .not_valid = 1}), 4, "standard input", from_stdin},
+    {{"--files-from", "names0", "-0"},    valid + "in/a b\\x0ac: bad name: serial stem \"\" has 0 characters, not 6 or 9: stopped by 0x61 'a' at position 0 of the name (byte 3 of the path); no such file or directory\n" +
+                                       summary_line({.valid = 1, .bad_names = 1}), 4, "NUL-separated, a newline inside a name"},
+    {{"in/12345A.ok", "--files-from", "lines", "-q"}, empty + summary_line({.valid = 2, .not_valid = 1}), 4, "paths first, then the list"},
   };
   // clang-format on
   expect_inspector_rows(rows);
@@ -452,7 +452,7 @@ TEST(Inspect, ListWithNulBytes) {
     {{"--files-from", "found"}, {"", "tarnwick-inspect: the list holds a NUL byte, which no path can: for a list of "
                                      "paths that end in NUL bytes, give -0\n", 3}, "find -print0 without -0: refused"},
     {{"--files-from", "found", "-0"}, {"in/12345A.ok" + valid_tail + "in/54321A.ok" + valid_tail +
-                                      "2 files judged: 2 valid, 0 not valid, 0 bad names, 0 not opened; 0 skipped\n", "", 0},
+                                      summary_line({.valid = 2}), "", 0},
      "the same list with -0"},
   };
   // clang-format on
@@ -466,8 +466,8 @@ TEST(Inspect, MinFiles) {
   fs::create_directories(dir.path() / "empty");
   for (const char* name : {"10001A", "10002A", "10003A", "10004A", "10005A"})
     dir.write(std::string("spool/in/") + name + ".ok", vardek_bytes());
-  const std::string none = "0 files judged: 0 valid, 0 not valid, 0 bad names, 0 not opened; 0 skipped\n";
-  const std::string five = "5 files judged: 5 valid, 0 not valid, 0 bad names, 0 not opened; 0 skipped\n";
+  const std::string none = summary_line({});
+  const std::string five = summary_line({.valid = 5});
   // clang-format off
   const Call calls[] = {
     {{"--summary", "empty"},                     {none, "", 0}, "without the option, nothing changes"},

@@ -1,7 +1,9 @@
-// What the tool prints, for comparing its output byte for byte.
+// What the tool and the inspector print, for comparing their output byte
+// for byte.
 #ifndef TARNWICK_TESTS_MESSAGES_H
 #define TARNWICK_TESTS_MESSAGES_H
 
+#include <cstdint>
 #include <string>
 
 inline const std::string USAGE =
@@ -22,6 +24,25 @@ inline std::string no_open(const std::string& path) {
 }
 inline std::string not_valid(const std::string& argument) {
   return "tarnwick: File '" + argument + "' is not a valid Vardek command or response file\n";
+}
+
+// The counts of the inspector's summary line; `files` is the sum of the
+// first four.
+struct Counts {
+  std::uint64_t valid = 0, not_valid = 0, bad_names = 0, not_opened = 0;
+  std::uint64_t skipped = 0, vanished = 0, excluded = 0;
+};
+
+// The inspector's summary line, as its text printer words it.
+inline std::string summary_line(const Counts& c) {
+  const std::uint64_t files = c.valid + c.not_valid + c.bad_names + c.not_opened;
+  std::string line = std::to_string(files) + (files == 1 ? " file" : " files") + " judged: " +
+                     std::to_string(c.valid) + " valid, " + std::to_string(c.not_valid) + " not valid, " +
+                     std::to_string(c.bad_names) + (c.bad_names == 1 ? " bad name, " : " bad names, ") +
+                     std::to_string(c.not_opened) + " not opened; " + std::to_string(c.skipped) + " skipped";
+  if (c.vanished > 0) line += ", " + std::to_string(c.vanished) + " vanished";
+  if (c.excluded > 0) line += ", " + std::to_string(c.excluded) + " excluded";
+  return line + "\n";
 }
 
 #endif
