@@ -77,7 +77,7 @@ TEST(InspectField, Defects) {
   // clang-format off
   const Row rows[] = {
     {{"--summary", "-j", "64", "spool"}, seven_hundred, 0, "threads that cannot all start: the rest do the work", shell(memory_limit)},
-    {held, summary_line({.valid = 700, .not_valid = 2, .bad_names = 126}), 4,
+    {held, summary_line({.valid = 700, .not_valid = 2, .missing = 126}), 3,
      "files waiting to be judged hold no descriptor a file needs", slow_writers},
     {{"tree"}, "tree/in/12345A.ok: cannot open: Is a directory\ntree/in/12345A.ok/in/54321A.ok" + VALID_TAIL +
                "tree/in/22222A.ok: cannot open: Is a directory\n" +
@@ -436,10 +436,10 @@ TEST(InspectField, Options) {
       "not valid, by content test: length 1, marker 1, identification 0, timestamp-head 0, end-record 0\n"
       "bad names, by naming rule: directory 0, stem 1, extension 0\n", 4, "--stats"},
     {{"--json", "--stats", "--summary", "--exclude", ".*", "t"},
-      R"({"type":"summary","schema":1,"files":4,"valid":1,"not-valid":2,"bad-name":1,"cannot-open":0,"skipped":0,"vanished":0,"excluded":2,)"
+      R"({"type":"summary","schema":1,"files":4,"valid":1,"not-valid":2,"bad-name":1,"cannot-open":0,"skipped":0,"vanished":0,"excluded":2,"missing":0,)"
       R"("tests":{"length":1,"marker":1,"identification":0,"timestamp-head":0,"end-record":0},"rules":{"directory":0,"stem":1,"extension":0}})" "\n", 4, "--stats in JSON"},
     {{"--json", "--min-age", "1h", "t/in/12345A.ok"}, R"({"type":"file","path":"t/in/12345A.ok","verdict":"skipped","kind":"young"})" "\n"
-      R"({"type":"summary","schema":1,"files":0,"valid":0,"not-valid":0,"bad-name":0,"cannot-open":0,"skipped":1,"vanished":0,"excluded":0})" "\n", 0, "--min-age: too young to judge"},
+      R"({"type":"summary","schema":1,"files":0,"valid":0,"not-valid":0,"bad-name":0,"cannot-open":0,"skipped":1,"vanished":0,"excluded":0,"missing":0})" "\n", 0, "--min-age: too young to judge"},
     {{"--min-age", "1s", "--summary", "t/in/12345A.ok"}, summary_line({.valid = 1}), 0, "--min-age: old enough", shell("touch -d '2 seconds ago' t/in/12345A.ok")},
   };
   // clang-format on

@@ -85,7 +85,7 @@ void put(PairTable& table, const File& file) {
 // "state command response", "-" for none, as the records come.
 std::vector<std::string> taken(PairTable& table, const std::string& common, std::int64_t now) {
   std::vector<PairRecord> records;
-  table.take_folder(common, now, records);
+  table.take_folder(common, now, nullptr, records);
   std::vector<std::string> out;
   for (const PairRecord& r : records) {
     std::string line = std::string(state_name(r.state)) + " " + (r.command.empty() ? "-" : r.command) + " " +

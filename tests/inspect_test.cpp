@@ -43,10 +43,16 @@ std::string verdict_of_inspector(const Outcome& inspector) {
   return verdict;
 }
 
+// The tool's verdict, but for a path that names nothing: the tool calls a
+// badly formed one a bad name, the inspector, whose operands are paths to
+// audit, a path it cannot open.
 void expect_agreement(const std::string& file, const std::string& why) {
   SCOPED_TRACE(why + ": " + file);
+  std::string path(trim_quotes(file));
+  std::error_code error;
+  const bool names_nothing = !fs::exists(fs::symlink_status(path, error));
   EXPECT_EQ(verdict_of_inspector(run_inspector({"--json", file})),
-            verdict_of_tool(run_tool({file})));
+            names_nothing ? "cannot-open" : verdict_of_tool(run_tool({file})));
 }
 
 // Every row of the tool's command-line table that names one file: the tool
@@ -159,11 +165,11 @@ TEST(Inspect, SaysWhy) {
      R"(out/12345A: bad name: nothing follows the stem; a command file (out/) takes ".cmd")",
      "no extension"},
     {"tmp/spoool",
-     R"({"type":"file","path":"tmp/spoool","verdict":"bad-name","rule":"directory","directory":"tmp/","exists":false})",
-     R"(tmp/spoool: bad name: directory "tmp/" ends in neither "in" nor "out"; no such file or directory)",
-     "a mistyped operand is a bad name, and names nothing"},
+     R"({"type":"file","path":"tmp/spoool","verdict":"cannot-open","error":"No such file or directory","errno":"ENOENT","exists":false})",
+     R"(tmp/spoool: cannot open: No such file or directory)",
+     "a mistyped operand names nothing: no file to judge, whatever its name", true},
     {"in/88888A.ok",
-     R"({"type":"file","path":"in/88888A.ok","verdict":"cannot-open","error":"No such file or directory","errno":"ENOENT"})",
+     R"({"type":"file","path":"in/88888A.ok","verdict":"cannot-open","error":"No such file or directory","errno":"ENOENT","exists":false})",
      "in/88888A.ok: cannot open: No such file or directory",
      "missing", true},
     {"in/77777A.ok",
@@ -298,7 +304,7 @@ TEST(Inspect, JsonKeepsEveryPath) {
   for (std::string line; std::getline(lines, line);) {
     const auto record = nlohmann::json::parse(line);
     if (record.at("type") == "summary") {
-      EXPECT_EQ(line, R"({"type":"summary","schema":1,"files":5,"valid":3,"not-valid":1,"bad-name":1,"cannot-open":0,"skipped":3,"vanished":0,"excluded":0})");
+      EXPECT_EQ(line, R"({"type":"summary","schema":1,"files":5,"valid":3,"not-valid":1,"bad-name":1,"cannot-open":0,"skipped":3,"vanished":0,"excluded":0,"missing":0})");
       continue;
     }
     std::string path = record.at("path");
@@ -393,7 +399,7 @@ TEST(Inspect, UnlistableDirectory) {
      3, "an unlistable directory and an unreadable file: the rest is still reported", as_nobody},
     {{"--json", "tree/b"},
      "{\"type\":\"file\",\"path\":\"tree/b\",\"verdict\":\"cannot-open\",\"error\":\"Permission denied\",\"errno\":\"EACCES\",\"kind\":\"directory\"}\n"
-     "{\"type\":\"summary\",\"schema\":1,\"files\":1,\"valid\":0,\"not-valid\":0,\"bad-name\":0,\"cannot-open\":1,\"skipped\":0,\"vanished\":0,\"excluded\":0}\n",
+     "{\"type\":\"summary\",\"schema\":1,\"files\":1,\"valid\":0,\"not-valid\":0,\"bad-name\":0,\"cannot-open\":1,\"skipped\":0,\"vanished\":0,\"excluded\":0,\"missing\":0}\n",
      3, "the directory's record", as_nobody},
   };
   // clang-format on
@@ -409,6 +415,7 @@ TEST(Inspect, FilesFrom) {
   Bytes nul = {'i', 'n', '/', '1', '2', '3', '4', '5', 'A', '.', 'o', 'k', '\0'};
   nul += Bytes{'i', 'n', '/', 'a', ' ', 'b', '\n', 'c', '\0'};
   dir.write("names0", nul);
+  dir.write("in/a b\nc", vardek_bytes());
   const std::string valid =
       "in/12345A.ok: valid: short form (12-byte identification), timestamp head at 18, key 202612081830\n";
   const std::string empty = "in/54321A.ok: not valid: length: 0 bytes read, at least 33 needed\n";
@@ -417,7 +424,7 @@ TEST(Inspect, FilesFrom) {
   const Row rows[] = {
     {{"--files-from", "lines"},        valid + empty + summary_line({.valid = 1, .not_valid = 1}), 4, "one a line, blank lines skipped"},
     {{"--files-from", "-"},            valid + empty + summary_line({.valid = 1, .not_valid = 1}), 4, "standard input", from_stdin},
-    {{"--files-from", "names0", "-0"},    valid + "in/a b\\x0ac: bad name: serial stem \"\" has 0 characters, not 6 or 9: stopped by 0x61 'a' at position 0 of the name (byte 3 of the path); no such file or directory\n" +
+    {{"--files-from", "names0", "-0"},    valid + "in/a b\\x0ac: bad name: serial stem \"\" has 0 characters, not 6 or 9: stopped by 0x61 'a' at position 0 of the name (byte 3 of the path)\n" +
                                        summary_line({.valid = 1, .bad_names = 1}), 4, "NUL-separated, a newline inside a name"},
     {{"in/12345A.ok", "--files-from", "lines", "-q"}, empty + summary_line({.valid = 2, .not_valid = 1}), 4, "paths first, then the list"},
   };
@@ -475,6 +482,10 @@ TEST(Inspect, MinFiles) {
     {{"--summary", "--min-files", "6", "spool"}, {five, "tarnwick-inspect: 5 files judged, fewer than --min-files 6\n", 3}, "one short"},
     {{"--summary", "--min-files", "5", "spool"}, {five, "", 0}, "just enough"},
     {{"--summary", "--min-files", "0", "empty"}, {none, "", 0}, "0 asks for nothing"},
+    {{"--summary", "--min-files", "1", "missing"},
+     {summary_line({.missing = 1}), "tarnwick-inspect: 0 files judged, fewer than --min-files 1\n", 3},
+     "a spool that is not there is no file judged"},
+    {{"--summary", "missing"}, {summary_line({.missing = 1}), "", 3}, "and fails the run without --min-files"},
   };
   // clang-format on
   expect_calls(calls);
@@ -488,10 +499,12 @@ TEST(Inspect, ErrnoCodes) {
   fs::create_directories(dir.path() / "in/77777A.ok");
   dir.write("in/66666A.ok", vardek_bytes());
   dir.write("file/in", {});
+  dir.write("locked/x", vardek_bytes());
   std::vector<std::string> as_nobody;
   bool unreadable = !tool_is_windows_program();
   if (unreadable) {
     fs::permissions("in/66666A.ok", fs::perms::none);
+    fs::permissions("locked", fs::perms::none);
     if (geteuid() == 0) {
       as_nobody = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
       unreadable = run_inspector({"--summary", "in/77777A.ok"}, as_nobody).status == 3;
@@ -502,13 +515,16 @@ TEST(Inspect, ErrnoCodes) {
     std::string errno_name;
     bool unix_only;
     const char* why;
+    bool missing = false;  // names nothing the run could reach: no file judged
   };
   // clang-format off
   const Case cases[] = {
-    {"in/88888A.ok",      "ENOENT",  false, "a missing file"},
+    {"in/88888A.ok",      "ENOENT",  false, "a missing file", true},
+    {"spool",             "ENOENT",  false, "a missing spool, badly named: not a bad name", true},
     {"in/77777A.ok",      "EISDIR",  false, "a directory named like a file"},
     {"in/66666A.ok",      "EACCES",  true,  "a file without read permission"},
-    {"file/in/12345A.ok", "ENOTDIR", true,  "a path through a plain file"},
+    {"locked/x",          "EACCES",  true,  "under a folder that cannot be entered: said so, not a bad name", true},
+    {"file/in/12345A.ok", "ENOTDIR", true,  "a path through a plain file", true},
   };
   // clang-format on
   for (const Case& c : cases) {
@@ -520,6 +536,8 @@ TEST(Inspect, ErrnoCodes) {
     ASSERT_TRUE(record.is_object()) << testing::PrintToString(outcome);
     EXPECT_EQ(record.value("verdict", ""), "cannot-open");
     EXPECT_EQ(record.value("errno", ""), c.errno_name) << record;
+    EXPECT_EQ(record.value("exists", true), c.errno_name == "EACCES" || !c.missing) << record;
+    EXPECT_NE(outcome.out.find(c.missing ? R"("files":0,)" : R"("files":1,)"), std::string::npos) << outcome.out;
     EXPECT_EQ(outcome.status, 3);
   }
 }

@@ -30,7 +30,7 @@ inline std::string not_valid(const std::string& argument) {
 // first four.
 struct Counts {
   std::uint64_t valid = 0, not_valid = 0, bad_names = 0, not_opened = 0;
-  std::uint64_t skipped = 0, vanished = 0, excluded = 0;
+  std::uint64_t skipped = 0, vanished = 0, excluded = 0, missing = 0;
 };
 
 // The inspector's summary line, as its text printer words it.
@@ -42,6 +42,7 @@ inline std::string summary_line(const Counts& c) {
                      std::to_string(c.not_opened) + " not opened; " + std::to_string(c.skipped) + " skipped";
   if (c.vanished > 0) line += ", " + std::to_string(c.vanished) + " vanished";
   if (c.excluded > 0) line += ", " + std::to_string(c.excluded) + " excluded";
+  if (c.missing > 0) line += ", " + std::to_string(c.missing) + " missing";
   return line + "\n";
 }
 

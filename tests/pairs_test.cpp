@@ -9,9 +9,18 @@
 #include <regex>
 #include <sstream>
 
-#include "pairs/pair_record.h"
-#include "print/sink.h"
+#include <unistd.h>
+
+#include <fstream>
+#include <functional>
+#include <map>
+
+#include "app/disk_spool.h"
 #include "messages.h"
+#include "pairs/pair_record.h"
+#include "pairs/pair_stream.h"
+#include "print/sink.h"
+#include "run/run.h"
 #include "run_tool.h"
 #include "vardek_bytes.h"
 
@@ -130,12 +139,12 @@ TEST(Pairs, OneRecordOfEachState) {
   // Pairs never change the exit status: the files' verdicts alone do.
   EXPECT_EQ(json.status, run_inspector({"--json", "s"}).status);
   {
-    EXPECT_NE(json.out.find(R"({"type":"pairs","commands":8,"answered":1,"stale":1,"same":1,"pending":1,"conflict":1,"bad-response":1,"bad-command":2,"orphan":1,"pending_by_age":{"under_1m":0,"under_10m":0,"under_1h":0,"under_1d":1,"older":0}})"
+    EXPECT_NE(json.out.find(R"({"type":"pairs","commands":8,"answered":1,"stale":1,"same":1,"pending":1,"conflict":1,"bad-response":1,"bad-command":2,"young":0,"unknown":0,"orphan":1,"answered-ok":0,"answered-fail":1,"pending_by_age":{"under_1m":0,"under_10m":0,"under_1h":0,"under_1d":1,"older":0}})"
                             "\n{\"type\":\"summary\",\"schema\":1,"),
               std::string::npos)
         << json.out;
     EXPECT_TRUE(text.out.ends_with(
-        "8 commands: 1 answered, 1 stale, 1 same, 1 pending, 1 in conflict, 1 bad response, 2 bad commands; 1 orphan response\n"
+        "8 commands: 1 answered (0 ok, 1 fail), 1 stale, 1 same, 1 pending, 1 in conflict, 1 bad response, 2 bad commands, 0 young, 0 unknown; 1 orphan response\n"
         "pending by age: 0 under 1m, 0 under 10m, 0 under 1h, 1 under 1d, 0 older\n" +
         summary_line({.valid = 13, .not_valid = 3, .not_opened = 1})))
         << text.out;
@@ -304,8 +313,8 @@ TEST(Pairs, AgeBucketsAndText) {
   }
 }
 
-// The same bytes whatever the threads; -q keeps the pairs not answered,
-// --summary only the summaries.
+// The same bytes whatever the threads; -q keeps every pair but those
+// answered ok, --summary only the summaries.
 TEST(Pairs, SameBytesWhateverTheThreadsAndQuiet) {
   const ScratchDir dir;
   const Bytes old_file = vardek_bytes({.stamp = OLD});
@@ -335,12 +344,160 @@ TEST(Pairs, SameBytesWhateverTheThreadsAndQuiet) {
     const std::string& line = lines[i];
     if (i + 3 >= lines.size())
       summaries += line + "\n";
-    else if (line.find(": valid: ") == std::string::npos && line.find(": answered (") == std::string::npos)
+    else if (line.find(": valid: ") == std::string::npos && line.find(": answered (ok) ") == std::string::npos)
       failures += line + "\n";
   }
   EXPECT_NE(failures.find(": pending for 0s\n"), std::string::npos);
+  EXPECT_NE(failures.find(": answered (fail) by "), std::string::npos) << "-q keeps what failed";
   EXPECT_EQ(run_inspector({"-q", "--pairs", "-j", "8", "spool"}), (Outcome{failures + summaries, "", 4}));
   EXPECT_EQ(run_inspector({"--summary", "--pairs", "spool"}), (Outcome{summaries, "", 4}));
+}
+
+// Writes a file below the current folder, which a ScratchDir has made.
+void write_here(const std::string& path, const Bytes& bytes) {
+  if (fs::path(path).has_parent_path()) fs::create_directories(fs::path(path).parent_path());
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                               static_cast<std::streamsize>(bytes.size()));
+}
+
+// What the walk did not give is looked up on disk: a partner folder not
+// named, not walked or left out, a link, a file too young to judge; a
+// command is pending only when its response is not there.
+struct DiskRow {
+  std::function<void()> make;  // in a fresh folder, beside a valid d/out/10001A.cmd
+  std::vector<std::string> args;
+  std::vector<std::string> pairs;  // "state command response", "-" for none
+  const char* why;
+};
+
+TEST(Pairs, FromTheSpoolOnDisk) {
+  if (tool_is_windows_program()) GTEST_SKIP() << "links and ages are set the Unix way here";
+  const Bytes command = vardek_bytes({.stamp = OLD});
+  const Bytes response = vardek_bytes({.stamp = NEW});
+  const auto answer = [&] { write_here("d/in/10001A.ok", response); };
+  // clang-format off
+  const DiskRow rows[] = {
+    {answer, {"d/out"}, {"answered d/out/10001A.cmd d/in/10001A.ok"}, "only out/ named: its responses are looked up"},
+    {answer, {"d/in"}, {}, "only in/ named: a response whose command is on disk is no orphan"},
+    {answer, {"--exclude", "in", "d"}, {"answered d/out/10001A.cmd d/in/10001A.ok"}, "the partner folder left out is still looked in"},
+    {answer, {"--max-depth", "1", "d/out", "d/in"}, {"answered d/out/10001A.cmd d/in/10001A.ok"}, "named out/ first, in/ last"},
+    {[&] { write_here("store/10001A.ok", response);
+           fs::create_directories("d/in");
+           fs::create_symlink("../../store/10001A.ok", "d/in/10001A.ok"); },
+     {"d"}, {"answered d/out/10001A.cmd d/in/10001A.ok"}, "a link to a response counts as that file, as the tool opens it"},
+    {[] {}, {"d"}, {"pending d/out/10001A.cmd -"}, "no in/ at all: nothing answers it"},
+    {[&] { answer(); age("d/out/10001A.cmd", 7200); },
+     {"--min-age", "1h", "d"}, {"young d/out/10001A.cmd d/in/10001A.ok"}, "a response younger than --min-age: young, not pending"},
+    {[&] { answer(); age("d/in/10001A.ok", 7200); },
+     {"--min-age", "1h", "d"}, {"young d/out/10001A.cmd -"}, "a young command: young, and its response no orphan"},
+    {[&] { answer(); age("d/in/10001A.ok", 7200); age("d/out/10001A.cmd", 7200); },
+     {"--min-age", "1h", "d/out"}, {"answered d/out/10001A.cmd d/in/10001A.ok"}, "old enough, looked up"},
+  };
+  // clang-format on
+  for (const DiskRow& row : rows) {
+    SCOPED_TRACE(row.why);
+    const ScratchDir dir;
+    dir.write("d/out/10001A.cmd", command);
+    row.make();
+    std::vector<std::string> args = {"--json", "--pairs"};
+    args.insert(args.end(), row.args.begin(), row.args.end());
+    EXPECT_EQ(pairs_of(run_inspector(args)), row.pairs);
+  }
+}
+
+// A partner folder that cannot be looked in: nobody can say, and the
+// record carries the system's reason; young and unknown in words.
+TEST(Pairs, UnknownAndYoungInWords) {
+  if (tool_is_windows_program() || geteuid() != 0) GTEST_SKIP() << "needs root, to run as nobody";
+  const ScratchDir dir;
+  fs::permissions(dir.path(), fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
+  dir.write("d/out/10001A.cmd", vardek_bytes({.stamp = OLD}));
+  dir.write("d/out/10002A.cmd", vardek_bytes({.stamp = OLD}));
+  dir.write("d/in/10001A.ok", vardek_bytes({.stamp = NEW}));
+  age("d/out/10001A.cmd", 7200);
+  fs::permissions("d/in", fs::perms::owner_all);
+  const std::vector<std::string> as_nobody = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+  const Outcome text = run_inspector({"--pairs", "-q", "d/out"}, as_nobody);
+  EXPECT_EQ(text.out,
+            "d/out/10001A.cmd: unknown: cannot look for its response: Permission denied\n"
+            "d/out/10002A.cmd: unknown: cannot look for its response: Permission denied\n"
+            "2 commands: 0 answered (0 ok, 0 fail), 0 stale, 0 same, 0 pending, 0 in conflict, 0 bad responses, "
+            "0 bad commands, 0 young, 2 unknown; 0 orphan responses\n"
+            "pending by age: 0 under 1m, 0 under 10m, 0 under 1h, 0 under 1d, 0 older\n" +
+                summary_line({.valid = 2}));
+  const Outcome json = run_inspector({"--pairs", "--json", "d/out/10001A.cmd"}, as_nobody);
+  EXPECT_NE(json.out.find(R"({"type":"pair","command":"d/out/10001A.cmd","response":null,"state":"unknown",)"
+                          R"("outcome":null,"command_key":"202601010000","response_key":null,"age_s":null,)"
+                          R"("error":"Permission denied","errno":"EACCES"})" "\n"),
+            std::string::npos)
+      << json.out;
+  fs::permissions("d/in", fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
+  EXPECT_EQ(run_inspector({"--pairs", "-q", "--min-age", "1h", "d"}).out,
+            "d/out/10001A.cmd: young: d/in/10001A.ok changed within --min-age\n"
+            "d/out/10002A.cmd: young: changed within --min-age\n"
+            "2 commands: 0 answered (0 ok, 0 fail), 0 stale, 0 same, 0 pending, 0 in conflict, 0 bad responses, "
+            "0 bad commands, 2 young, 0 unknown; 0 orphan responses\n"
+            "pending by age: 0 under 1m, 0 under 10m, 0 under 1h, 0 under 1d, 0 older\n" +
+                summary_line({.valid = 1, .skipped = 2}));
+}
+
+// Files that arrive and go while the walk runs, as writers and consumers
+// make and take them: a hook in the walk's sink does it at a known point.
+TEST(Pairs, FilesThatComeAndGoDuringTheWalk) {
+  const ScratchDir dir;
+  const Bytes command = vardek_bytes({.stamp = OLD});
+  const Bytes response = vardek_bytes({.stamp = NEW});
+  for (const char* stem : {"10000A", "10001A", "10002A", "10003A", "10004A", "10005A", "10006A"})
+    dir.write(std::string("d/out/") + stem + ".cmd", command);
+  for (const char* stem : {"10000A", "10001A", "10004A", "10006A"})
+    dir.write(std::string("d/in/") + stem + ".ok", response);
+  for (const char* path : {"d/out/10001A.cmd", "d/out/10002A.cmd", "d/out/10003A.cmd", "d/out/10004A.cmd"})
+    age(path, 3 * 86400);
+  fs::remove("d/out/10005A.cmd");
+  dir.write("d/in/10005A.ok", response);
+  // Each hook runs when the report of its file has been handed on.
+  const std::map<std::string, std::function<void()>> hooks = {
+      // The walk has listed in/: the consumer takes 10001A's and 10004A's
+      // responses, a writer answers 10002A.
+      {"d/in/10000A.ok", [&] {
+         fs::remove("d/in/10001A.ok");
+         fs::remove("d/in/10004A.ok");
+         dir.write("d/in/10002A.ok", response);
+       }},
+      // The walk has listed out/: the consumer takes 10001A's command, and
+      // 10006A's before it is opened.
+      {"d/out/10001A.cmd", [] { fs::remove("d/out/10001A.cmd"); }},
+      {"d/out/10005A.cmd", [] {}},
+      {"d/out/10004A.cmd", [] { fs::remove("d/out/10006A.cmd"); }},
+  };
+  JudgeOptions judge;
+  DiskSpool spool(judge);
+  PairStream pairs(std::chrono::duration_cast<std::chrono::seconds>(
+                       std::chrono::system_clock::now().time_since_epoch()).count(),
+                   &spool);
+  std::vector<PairRecord> records;
+  bool given = false;
+  inspect([&](std::string& operand) { operand = "d"; return !std::exchange(given, true); }, {}, judge,
+          {.jobs = 1},
+          [&](FileReport&& report) {
+            pairs.add(report, records);
+            if (const auto hook = hooks.find(report.path); hook != hooks.end()) hook->second();
+          },
+          {});
+  pairs.finish(records);
+  std::vector<std::string> got;
+  for (const PairRecord& r : records)
+    got.push_back(std::string(state_name(r.state)) + " " + (r.command.empty() ? "-" : r.command) + " " +
+                  (r.response.empty() ? "-" : r.response));
+  EXPECT_EQ(got, (std::vector<std::string>{
+                     "answered d/out/10000A.cmd d/in/10000A.ok",
+                     // 10001A: its response and then itself taken: no record.
+                     "answered d/out/10002A.cmd d/in/10002A.ok",  // answered since in/ was listed
+                     "pending d/out/10003A.cmd -",
+                     // 10004A: its response taken, the command next: no record.
+                     "orphan - d/in/10005A.ok",  // no command, then or now
+                     // 10006A: its command taken: its response no orphan.
+                 }));
 }
 
 }  // namespace

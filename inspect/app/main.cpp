@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/disk_spool.h"
 #include "app/operands.h"
 #include "app/options.h"
 #include "app/terminal.h"
@@ -70,8 +71,9 @@ int inspect_all(int argc, char** argv) {
   summary.stats = options.stats;
   // Pairs: their records come after the lines of both their folders. A
   // list of paths to act on (-l) has no room for them.
+  DiskSpool spool(judge);
   std::optional<PairStream> pairs;
-  if (options.pairs && !options.failure_paths) pairs.emplace(seconds_since_1970());
+  if (options.pairs && !options.failure_paths) pairs.emplace(seconds_since_1970(), &spool);
   PairSummary pair_summary;
   std::vector<PairRecord> pair_records;
   const auto hand_on_pairs = [&] {

@@ -7,17 +7,33 @@
 
 #include "judge/read_strategy.h"
 #include "platform/directories.h"
+#include "platform/errors.h"
 
 FileReport judge_file(std::string path, const Directory* parent,
                       const std::string& name, const JudgeOptions& options) {
   FileReport report;
   report.path = std::move(path);
   report.name = check_name(report.path);
+  // A walk found a regular file; an operand is looked at first. One that
+  // names nothing is no file to judge: the tool would call a mistyped name
+  // a bad name, but the inspector's operands are paths to audit, and a
+  // spool that is not there must not pass for a file.
+  report.regular = parent != nullptr;
+  if (parent == nullptr) {
+    int error = 0;
+    EntryKind kind = look_up(report.path, false, error);
+    if (error != 0) {
+      report.verdict = Verdict::cannot_open;
+      report.missing = true;
+      report.exists = error != ENOENT && error != ENOTDIR;
+      report.error = system_error(error);
+      return report;
+    }
+    if (kind == EntryKind::symlink) kind = look_up(report.path, true, error);
+    report.regular = error == 0 && kind == EntryKind::regular;
+  }
   if (report.name.kind == NameKind::rejected) {
     report.verdict = Verdict::bad_name;
-    // The tool checks a name before it opens anything; a mistyped operand
-    // is still a bad name, but the user is told that it names nothing.
-    if (parent == nullptr) report.exists = path_exists(report.path);
     return report;
   }
   switch (read_file(parent, name, report.path, report.read, report.kind,
@@ -27,6 +43,7 @@ FileReport judge_file(std::string path, const Directory* parent,
       return report;
     case ReadOutcome::cannot_open:
       report.verdict = Verdict::cannot_open;
+      if (report.error.number == EISDIR) report.regular = false;
       return report;
     case ReadOutcome::not_regular:
       report.verdict = Verdict::skipped;

@@ -75,7 +75,11 @@ struct FileReport {
   FileSample read;           // valid and not_valid
   SystemError error;         // cannot_open: the system's reason
   EntryKind kind = EntryKind::regular;  // skipped: what was found
-  bool exists = true;        // bad_name: false when the path names nothing
+  bool exists = true;        // false when the path names nothing
+  bool missing = false;      // an operand that names nothing the run could
+                             // reach: reported, but no file judged
+  bool regular = false;      // a regular file, as far as it could be told:
+                             // what a list of files to act on may hold
 };
 
 // Names the printers share; the rules name their own parts and tests.

@@ -1,6 +1,10 @@
 #include "model/summary.h"
 
 void Summary::count(const FileReport& report) {
+  if (report.missing) {
+    ++missing;
+    return;
+  }
   switch (report.verdict) {
     case Verdict::valid: ++valid; break;
     case Verdict::bad_name: ++bad_name; break;
@@ -23,7 +27,7 @@ bool is_failure(Verdict verdict) {
 }
 
 ResultCode exit_status(const Summary& summary) {
-  if (summary.cannot_open > 0) return RC_OTHER_PROBLEM;
+  if (summary.cannot_open > 0 || summary.missing > 0) return RC_OTHER_PROBLEM;
   if (summary.not_valid > 0 || summary.bad_name > 0) return RC_NOT_VALID;
   return RC_SAME;
 }

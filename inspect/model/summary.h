@@ -12,7 +12,7 @@
 #include "vardek_rules.h"
 
 // The counts at the end of a run. `files` is every file judged: all but
-// the skipped, the vanished and the excluded.
+// the skipped, the vanished, the excluded and the missing.
 struct Summary {
   std::uint64_t files = 0;
   std::uint64_t valid = 0;
@@ -22,6 +22,7 @@ struct Summary {
   std::uint64_t skipped = 0;
   std::uint64_t vanished = 0;
   std::uint64_t excluded = 0;
+  std::uint64_t missing = 0;  // operands that name nothing the run reached
   // With --stats: the files not valid by the content test that failed, and
   // the bad names by the part of the rule that failed, indexed by those.
   bool stats = false;
@@ -46,7 +47,7 @@ struct RunStats {
 bool is_failure(Verdict verdict);
 
 // The exit status of a run, in the tool's own codes: 3 when anything could
-// not be opened, read or listed, else 4 when anything was not valid or badly
+// not be opened, read or listed, or an operand names nothing, else 4 when anything was not valid or badly
 // named, else 0.
 ResultCode exit_status(const Summary& summary);
 

@@ -9,6 +9,8 @@ std::string_view state_name(PairState state) {
     case PairState::conflict: return "conflict";
     case PairState::bad_response: return "bad-response";
     case PairState::bad_command: return "bad-command";
+    case PairState::young: return "young";
+    case PairState::unknown: return "unknown";
     case PairState::orphan: break;
   }
   return "orphan";
@@ -23,6 +25,10 @@ std::size_t age_bucket(std::uint64_t seconds) {
 void PairSummary::count(const PairRecord& record) {
   ++states[static_cast<std::size_t>(record.state)];
   if (record.state != PairState::orphan) ++commands;
-  if (record.state == PairState::pending)
-    ++pending_by_age[age_bucket(record.age.value_or(0))];
+  if (record.state == PairState::answered) ++(record.outcome == "fail" ? answered_fail : answered_ok);
+  if (record.state == PairState::pending) {
+    const std::uint64_t age = record.age.value_or(0);
+    ++pending_by_age[age_bucket(age)];
+    if (!oldest_pending || age > *oldest_pending) oldest_pending = age;
+  }
 }

@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "model/report.h"
 #include "vardek_rules.h"
 
 enum class PairState {
@@ -21,6 +22,9 @@ enum class PairState {
   conflict,      // both S.ok and S.fail
   bad_response,  // the response is not valid, or cannot be opened
   bad_command,   // the command is not valid, or cannot be opened
+  young,         // the command or its response changed within --min-age:
+                 // not judged yet
+  unknown,       // the response's folder cannot be looked in
   orphan,        // a response with no command
 };
 inline constexpr std::size_t PAIR_STATES = static_cast<std::size_t>(PairState::orphan) + 1;
@@ -37,6 +41,7 @@ struct PairRecord {
   std::optional<TimestampKey> response_key;  // when the response is valid
   std::string_view outcome;    // "ok" or "fail" when answered, else empty
   std::optional<std::uint64_t> age;  // pending: seconds since its last change
+  SystemError error;           // unknown: why nobody can say
 };
 
 // Pending commands by age, as a queue's shape: under each bound, and older.
@@ -48,7 +53,9 @@ std::size_t age_bucket(std::uint64_t seconds);
 struct PairSummary {
   std::uint64_t commands = 0;  // every record but the orphans
   std::array<std::uint64_t, PAIR_STATES> states{};  // by PairState
+  std::uint64_t answered_ok = 0, answered_fail = 0;  // the answered, by outcome
   std::array<std::uint64_t, AGE_NAMES.size()> pending_by_age{};
+  std::optional<std::uint64_t> oldest_pending;  // seconds, when any is pending
 
   void count(const PairRecord& record);
   std::uint64_t of(PairState state) const {

@@ -22,7 +22,7 @@ bool PairStream::Open::holds(std::string_view path) const {
 void PairStream::add(const FileReport& report, std::vector<PairRecord>& out) {
   for (std::size_t i = open_.size(); i-- > 0;) {
     if (open_[i].holds(report.path)) continue;
-    table_.take_folder(open_[i].common, now_, out);
+    table_.take_folder(open_[i].common, now_, spool_, out);
     open_.erase(open_.begin() + static_cast<std::ptrdiff_t>(i));
   }
   if (!takes_part(report)) return;
@@ -37,6 +37,6 @@ void PairStream::add(const FileReport& report, std::vector<PairRecord>& out) {
 }
 
 void PairStream::finish(std::vector<PairRecord>& out) {
-  for (std::size_t i = open_.size(); i-- > 0;) table_.take_folder(open_[i].common, now_, out);
+  for (std::size_t i = open_.size(); i-- > 0;) table_.take_folder(open_[i].common, now_, spool_, out);
   open_.clear();
 }

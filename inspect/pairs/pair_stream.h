@@ -18,8 +18,9 @@
 
 class PairStream {
  public:
-  // `now`: seconds since 1970, against which ages are taken.
-  explicit PairStream(std::int64_t now) : now_(now) {}
+  // `now`: seconds since 1970, against which ages are taken. `spool`, when
+  // given, is asked for what the walk did not give (see PairTable).
+  explicit PairStream(std::int64_t now, Spool* spool = nullptr) : now_(now), spool_(spool) {}
 
   // Takes the next report. The records of the folders that the walk has
   // left by then are appended to `out` first: they belong before the
@@ -37,6 +38,7 @@ class PairStream {
   };
 
   std::int64_t now_;
+  Spool* spool_;
   PairTable table_;
   std::vector<Open> open_;  // innermost last
 };

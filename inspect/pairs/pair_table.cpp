@@ -4,9 +4,20 @@
 #include <utility>
 
 bool takes_part(const FileReport& report) {
-  return report.name.kind != NameKind::rejected && report.verdict != Verdict::skipped &&
-         report.verdict != Verdict::bad_name && report.verdict != Verdict::vanished &&
-         report.verdict != Verdict::excluded;
+  if (report.name.kind == NameKind::rejected || report.missing) return false;
+  switch (report.verdict) {
+    case Verdict::valid:
+    case Verdict::not_valid:
+    case Verdict::cannot_open:
+    case Verdict::vanished:
+      return true;
+    case Verdict::skipped:
+      return report.kind == EntryKind::young;
+    case Verdict::bad_name:
+    case Verdict::excluded:
+      break;
+  }
+  return false;
 }
 
 PairSide side_of(const FileReport& report) {
@@ -14,6 +25,7 @@ PairSide side_of(const FileReport& report) {
   side.path = report.path;
   side.verdict = report.verdict;
   side.outcome = pair_name(report.path, report.name).outcome;
+  side.young = report.verdict == Verdict::skipped && report.kind == EntryKind::young;
   if (report.verdict == Verdict::valid)
     side.key = timestamp_key(report.read.checked().start, report.content);
   if (report.read.dated) side.modified = report.read.modified;
@@ -25,6 +37,11 @@ PairRecord decide(const PairSide& command, const PairSide* ok,
   PairRecord record;
   record.command = command.path;
   record.command_key = command.key;
+  // A writer may still be at either file: not judged, and no age alarm.
+  if (command.young) {
+    record.state = PairState::young;
+    return record;
+  }
   if (ok != nullptr && fail != nullptr) {
     record.state = PairState::conflict;
     record.response = ok->path;
@@ -43,6 +60,10 @@ PairRecord decide(const PairSide& command, const PairSide* ok,
   }
   record.response = response->path;
   record.response_key = response->key;
+  if (response->young) {
+    record.state = PairState::young;
+    return record;
+  }
   const bool response_opens = response->verdict != Verdict::cannot_open;
   const bool command_opens = command.verdict != Verdict::cannot_open;
   if (!response_opens || (command_opens && !response->key))
@@ -64,10 +85,13 @@ void PairTable::add(const PairName& name, NameKind kind, PairSide side) {
   if (folder == folders_.end()) folder = folders_.emplace(std::string(name.common), Folder{}).first;
   auto slot = folder->second.find(name.stem);
   if (slot == folder->second.end()) slot = folder->second.emplace(std::string(name.stem), Slot{}).first;
-  if (kind == NameKind::command)
-    slot->second.commands.push_back(std::move(side));
+  Slot& s = slot->second;
+  if (side.verdict == Verdict::vanished)
+    (kind == NameKind::command ? s.command_gone : s.response_gone) = true;
+  else if (kind == NameKind::command)
+    s.commands.push_back(std::move(side));
   else
-    (side.outcome == ResponseOutcome::fail ? slot->second.fail : slot->second.ok) = std::move(side);
+    (side.outcome == ResponseOutcome::fail ? s.fail : s.ok) = std::move(side);
 }
 
 bool PairTable::remove(const PairName& name, NameKind kind, std::string_view path) {
@@ -90,42 +114,104 @@ bool PairTable::remove(const PairName& name, NameKind kind, std::string_view pat
       }
     }
   }
-  if (s.commands.empty() && !s.ok && !s.fail) folder->second.erase(slot);
+  if (s.commands.empty() && !s.ok && !s.fail && !s.command_gone && !s.response_gone)
+    folder->second.erase(slot);
   if (folder->second.empty()) folders_.erase(folder);
   return removed;
 }
 
-void PairTable::records_of(const Slot& slot, std::int64_t now, std::vector<PairRecord>& out) {
-  const PairSide* ok = slot.ok ? &*slot.ok : nullptr;
-  const PairSide* fail = slot.fail ? &*slot.fail : nullptr;
+namespace {
+
+// The path of a stem's file in the folder of `kind`, spelled with the
+// separator of the file of the pair that is known.
+std::string partner_path(std::string_view common, std::string_view stem, NameKind kind,
+                         char separator, std::string_view extension) {
+  std::string path(common);
+  path += folder_end(kind);
+  path += separator;
+  path += stem;
+  path += extension;
+  return path;
+}
+
+// The separator before a file's name, which the naming rule has seen to.
+char separator_of(const std::string& path) {
+  for (std::size_t at = path.size(); at-- > 0;)
+    if (is_path_separator(path[at])) return path[at];
+  return '/';
+}
+
+}  // namespace
+
+void PairTable::records_of(std::string_view common, std::string_view stem, const Slot& slot,
+                           std::int64_t now, Spool* spool, std::vector<PairRecord>& out) {
+  std::optional<PairSide> ok = slot.ok, fail = slot.fail;
   if (slot.commands.empty()) {
-    for (const PairSide* response : {ok, fail}) {
-      if (response == nullptr) continue;
+    // A response whose command the walk saw go is being taken by its
+    // consumer; one whose command is on disk, though not walked, is no
+    // orphan.
+    if (slot.command_gone || (!ok && !fail)) return;
+    const PairSide& any = ok ? *ok : *fail;
+    if (spool != nullptr &&
+        spool->there(partner_path(common, stem, NameKind::command, separator_of(any.path),
+                                  COMMAND_EXTENSIONS[0])))
+      return;
+    for (const std::optional<PairSide>* response : {&ok, &fail}) {
+      if (!*response) continue;
       PairRecord record;
       record.state = PairState::orphan;
-      record.response = response->path;
-      record.response_key = response->key;
+      record.response = (*response)->path;
+      record.response_key = (*response)->key;
       out.push_back(std::move(record));
     }
     return;
   }
-  for (const PairSide& command : slot.commands) out.push_back(decide(command, ok, fail, now));
+  std::optional<SystemError> unknown;
+  if (!ok && !fail && spool != nullptr) {
+    // The walk saw the response go: a consumer is taking the pair.
+    if (slot.response_gone) return;
+    const char separator = separator_of(slot.commands.front().path);
+    for (std::optional<PairSide>* response : {&ok, &fail}) {
+      const std::string_view extension = RESPONSE_EXTENSIONS[response == &ok ? 0 : 1];
+      Spool::Look look = spool->look(partner_path(common, stem, NameKind::response, separator, extension));
+      if (look.is == Spool::Look::Is::there)
+        *response = side_of(look.report);
+      else if (look.is == Spool::Look::Is::unknown)
+        unknown = std::move(look.error);
+    }
+  }
+  for (const PairSide& command : slot.commands) {
+    if (!ok && !fail && spool != nullptr) {
+      if (unknown) {
+        PairRecord record;
+        record.state = PairState::unknown;
+        record.command = command.path;
+        record.command_key = command.key;
+        record.error = *unknown;
+        out.push_back(std::move(record));
+        continue;
+      }
+      // Gone by now, as its consumer took it: no record.
+      if (!spool->there(command.path)) continue;
+    }
+    out.push_back(decide(command, ok ? &*ok : nullptr, fail ? &*fail : nullptr, now));
+  }
 }
 
-void PairTable::take_folder(std::string_view common, std::int64_t now,
+void PairTable::take_folder(std::string_view common, std::int64_t now, Spool* spool,
                             std::vector<PairRecord>& out) {
   const auto folder = folders_.find(common);
   if (folder == folders_.end()) return;
-  for (const auto& [stem, slot] : folder->second) records_of(slot, now, out);
+  for (const auto& [stem, slot] : folder->second) records_of(common, stem, slot, now, spool, out);
   folders_.erase(folder);
 }
 
 std::vector<PairRecord> PairTable::records(std::string_view common, std::string_view stem,
-                                           std::int64_t now) const {
+                                           std::int64_t now, Spool* spool) const {
   std::vector<PairRecord> out;
   const auto folder = folders_.find(common);
   if (folder == folders_.end()) return out;
   const auto slot = folder->second.find(stem);
-  if (slot != folder->second.end()) records_of(slot->second, now, out);
+  if (slot != folder->second.end()) records_of(common, stem, slot->second, now, spool, out);
   return out;
 }

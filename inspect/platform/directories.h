@@ -43,6 +43,12 @@ Listing list_directory(const Directory* parent, const std::string& name,
 // when the system says that nothing is there.
 bool path_exists(const std::string& path);
 
+// What is at a path, following links when `follow`: its kind, with
+// `error` 0; or, when nothing could be looked at, the system's error
+// number: ENOENT or ENOTDIR when nothing is there, EACCES when a folder on
+// the way cannot be entered.
+EntryKind look_up(const std::string& path, bool follow, int& error);
+
 // Does the path, following links, name a directory?
 bool is_directory(const std::string& path);
 

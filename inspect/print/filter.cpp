@@ -17,7 +17,8 @@ class FilteredSink final : public Sink {
   }
   void pair(const PairRecord& record) override {
     if (filter_.summary_only) return;
-    if (filter_.failures_only && record.state == PairState::answered) return;
+    if (filter_.failures_only && record.state == PairState::answered && record.outcome == "ok")
+      return;
     sink_->pair(record);
   }
   void summary(const RunSummary& summary) override { sink_->summary(summary); }

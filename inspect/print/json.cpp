@@ -68,18 +68,20 @@ void key_field(std::string& out, std::string_view name,
 
 // The pairs' summary and the pending commands by age.
 void pair_summary(const PairSummary& s, std::string& out) {
-out += "{\"type\":\"pairs\"";
-number_field(out, "commands", s.commands);
-for (std::size_t state = 0; state < s.states.size(); ++state)
-  number_field(out, state_name(static_cast<PairState>(state)), s.states[state]);
-field(out, "pending_by_age");
-for (std::size_t i = 0; i < AGE_NAMES.size(); ++i) {
-  out += i == 0 ? "{\"" : ",\"";
-  out += AGE_NAMES[i];
-  out += "\":";
-  out += std::to_string(s.pending_by_age[i]);
-}
-out += "}}\n";
+  out += "{\"type\":\"pairs\"";
+  number_field(out, "commands", s.commands);
+  for (std::size_t state = 0; state < s.states.size(); ++state)
+    number_field(out, state_name(static_cast<PairState>(state)), s.states[state]);
+  number_field(out, "answered-ok", s.answered_ok);
+  number_field(out, "answered-fail", s.answered_fail);
+  field(out, "pending_by_age");
+  for (std::size_t i = 0; i < AGE_NAMES.size(); ++i) {
+    out += i == 0 ? "{\"" : ",\"";
+    out += AGE_NAMES[i];
+    out += "\":";
+    out += std::to_string(s.pending_by_age[i]);
+  }
+  out += "}}\n";
 }
 
 void name_fields(const FileReport& report, std::string& out) {
@@ -160,6 +162,7 @@ void files_summary(const Summary& s, std::string& out) {
   number_field(out, "skipped", s.skipped);
   number_field(out, "vanished", s.vanished);
   number_field(out, "excluded", s.excluded);
+  number_field(out, "missing", s.missing);
   if (s.stats) {
     field(out, "tests");
     for (std::size_t i = 1; i < s.by_test.size(); ++i) {
@@ -205,16 +208,16 @@ class JsonSink final : public Sink {
       }
       case Verdict::bad_name:
         name_fields(report, out);
-        if (!report.exists) {
-          field(out, "exists");
-          out += "false";
-        }
         break;
       case Verdict::cannot_open:
         string_field(out, "error", report.error.text);
         string_field(out, "errno", errno_name(report.error.number));
         if (report.kind == EntryKind::directory)
           string_field(out, "kind", "directory");
+        if (!report.exists) {
+          field(out, "exists");
+          out += "false";
+        }
         break;
       case Verdict::not_valid:
         content_fields(report, out);
@@ -250,6 +253,10 @@ class JsonSink final : public Sink {
     key_field(out, "response_key", r.response_key);
     field(out, "age_s");
     out += r.age ? std::to_string(*r.age) : "null";
+    if (r.state == PairState::unknown) {
+      string_field(out, "error", r.error.text);
+      string_field(out, "errno", errno_name(r.error.number));
+    }
     out += "}\n";
   }
 

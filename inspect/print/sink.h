@@ -39,7 +39,7 @@ std::unique_ptr<Sink> paths_sink(std::string& out, char end);
 // counted, never printed.
 struct Filter {
   bool failures_only = false;  // -q, -l: files not valid, badly named or
-                               // not opened, and pairs not answered
+                               // not opened, and pairs but those answered ok
   bool summary_only = false;   // --summary
 };
 std::unique_ptr<Sink> filtered(std::unique_ptr<Sink> sink, const Filter& filter);

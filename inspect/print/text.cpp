@@ -149,7 +149,11 @@ void append_count(std::string& out, std::uint64_t n, const char* one,
 void pair_summary(const PairSummary& s, std::string& out) {
   append_count(out, s.commands, " command: ", " commands: ");
   append_number(out, s.of(PairState::answered));
-  out += " answered, ";
+  out += " answered (";
+  append_number(out, s.answered_ok);
+  out += " ok, ";
+  append_number(out, s.answered_fail);
+  out += " fail), ";
   append_number(out, s.of(PairState::stale));
   out += " stale, ";
   append_number(out, s.of(PairState::same));
@@ -160,8 +164,12 @@ void pair_summary(const PairSummary& s, std::string& out) {
   out += " in conflict, ";
   append_count(out, s.of(PairState::bad_response), " bad response, ",
                " bad responses, ");
-  append_count(out, s.of(PairState::bad_command), " bad command; ",
-               " bad commands; ");
+  append_count(out, s.of(PairState::bad_command), " bad command, ",
+               " bad commands, ");
+  append_number(out, s.of(PairState::young));
+  out += " young, ";
+  append_number(out, s.of(PairState::unknown));
+  out += " unknown; ";
   append_count(out, s.of(PairState::orphan), " orphan response\n",
                " orphan responses\n");
   out += "pending by age:";
@@ -196,6 +204,11 @@ void files_summary(const Summary& s, std::string& out) {
     out += ", ";
     append_number(out, s.excluded);
     out += " excluded";
+  }
+  if (s.missing > 0) {
+    out += ", ";
+    append_number(out, s.missing);
+    out += " missing";
   }
   out += '\n';
   if (!s.stats) return;
@@ -239,7 +252,6 @@ class TextSink final : public Sink {
       case Verdict::bad_name:
         out += "bad name: ";
         explain_name(report, out);
-        if (!report.exists) out += "; no such file or directory";
         break;
       case Verdict::cannot_open:
         out += report.kind == EntryKind::directory ? "cannot list: "
@@ -303,6 +315,18 @@ class TextSink final : public Sink {
       case PairState::bad_command:
         out += ": bad command, with response ";
         append_text_path(out, r.response);
+        break;
+      case PairState::young:
+        out += ": young: ";
+        if (!r.response.empty()) {
+          append_text_path(out, r.response);
+          out += ' ';
+        }
+        out += "changed within --min-age";
+        break;
+      case PairState::unknown:
+        out += ": unknown: cannot look for its response: ";
+        out += r.error.text;
         break;
       case PairState::orphan:
         out += ": orphan: no command";

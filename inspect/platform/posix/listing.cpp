@@ -98,12 +98,19 @@ Listing list_directory(const Directory* parent, const std::string& name,
   return listing;
 }
 
+EntryKind look_up(const std::string& path, bool follow, int& error) {
+  struct stat info {};
+  error = (follow ? stat(path.c_str(), &info) : lstat(path.c_str(), &info)) == 0 ? 0 : errno;
+  return error == 0 ? kind_of_mode(info.st_mode) : EntryKind::other;
+}
+
 bool is_directory(const std::string& path) {
   struct stat info {};
   return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 bool path_exists(const std::string& path) {
-  struct stat info {};
-  return lstat(path.c_str(), &info) == 0 || (errno != ENOENT && errno != ENOTDIR);
+  int error = 0;
+  look_up(path, false, error);
+  return error != ENOENT && error != ENOTDIR;
 }

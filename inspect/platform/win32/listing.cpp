@@ -2,6 +2,7 @@
 // each entry's kind, and for a reparse point its tag.
 #include <windows.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <memory>
 
@@ -79,15 +80,36 @@ Listing list_directory(const Directory* parent, const std::string& /*name*/,
   return listing;
 }
 
+// Windows tells a link by its attributes, and follows it when a file is
+// opened: a link to a file is what `follow` asks of it, a file.
+EntryKind look_up(const std::string& path, bool follow, int& error) {
+  error = 0;
+  // A name that the system refuses (a control character, a NUL) names
+  // nothing.
+  if (hides_a_nul(path)) {
+    error = ENOENT;
+    return EntryKind::other;
+  }
+  const DWORD attributes = GetFileAttributesW(system_path(path).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD failure = GetLastError();
+    const int number = reason(failure).number;
+    error = names_nothing(failure) || failure == ERROR_INVALID_NAME || failure == ERROR_BAD_PATHNAME
+                ? ENOENT
+                : number != 0 ? number : EIO;
+    return EntryKind::other;
+  }
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return EntryKind::directory;
+  if (!follow && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return EntryKind::symlink;
+  return EntryKind::regular;
+}
+
 bool is_directory(const std::string& path) {
   return !hides_a_nul(path) && names_directory(system_path(path));
 }
 
 bool path_exists(const std::string& path) {
-  // A name that the system refuses (a control character, a NUL) names
-  // nothing either.
-  if (hides_a_nul(path)) return false;
-  if (GetFileAttributesW(system_path(path).c_str()) != INVALID_FILE_ATTRIBUTES) return true;
-  const DWORD error = GetLastError();
-  return !names_nothing(error) && error != ERROR_INVALID_NAME && error != ERROR_BAD_PATHNAME;
+  int error = 0;
+  look_up(path, false, error);
+  return error != ENOENT;
 }
