@@ -96,7 +96,7 @@ TEST(InspectField, Defects) {
     EXPECT_EQ(run_inspector(rows[i].args, rows[i].launcher), (Outcome{rows[i].out, "", rows[i].status}));
   }
   EXPECT_EQ(run_inspector(rows[3].args, rows[3].launcher),
-            (Outcome{"", "tarnwick-inspect: cannot write the report\n", 3}));
+            (Outcome{"", "tarnwick-inspect: cannot write the report: No space left on device\n", 3}));
   EXPECT_FALSE(fs::exists("fifo-was-opened")) << "the walk went on after the write failed";
 
   // A NUL in a list of lines: the name checked would not be the file opened.
@@ -465,6 +465,32 @@ TEST(InspectField, Options) {
   for (const auto& call : calls) {
     const Outcome outcome = run_inspector(call.args);
     EXPECT_EQ(outcome, (Outcome{"", call.err + hint, 3}));
+  }
+
+  // -l lists regular files alone, for a command that moves them: a folder
+  // is said on standard error, and the run fails.
+  fs::create_directories("t/out/12345Z.cmd/in");
+  fs::create_directories("u/in");
+  struct Said {
+    std::vector<std::string> args;
+    Outcome want;
+    const char* why;
+  };
+  // clang-format off
+  const Said said[] = {
+    {{"-l", "--exclude", ".*", "t", "u/in/54321A.ok"},
+     {"t/in/22222A.ok\nt/in/deep/in/44444A.ok\nt/out/x y.cmd\n",
+      "tarnwick-inspect: t/out/12345Z.cmd: cannot open: Is a directory\n"
+      "tarnwick-inspect: u/in/54321A.ok: cannot open: No such file or directory\n", 3},
+     "a directory named like a file and a missing operand: said, not listed"},
+    {{"--files-from", "t"},
+     {summary_line({}), "tarnwick-inspect: cannot read all of the list 't': Is a directory\n", 3},
+     "a list that cannot be read: the system's reason"},
+  };
+  // clang-format on
+  for (const Said& row : said) {
+    SCOPED_TRACE(row.why);
+    EXPECT_EQ(run_inspector(row.args), row.want);
   }
 }
 

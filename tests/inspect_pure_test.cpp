@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/numbers.h"
+#include "app/status.h"
 #include "app/terminal.h"
 #include "pairs/pair_table.h"
 #include "walk/glob.h"
@@ -240,6 +241,51 @@ TEST(InspectPure, ProgressPace) {
   for (const auto& [at, due] : rows) {
     SCOPED_TRACE(at);
     EXPECT_EQ(progress.due(start + milliseconds(at)), due);
+  }
+}
+
+struct StatusRow {
+  Summary files;
+  std::optional<std::uint64_t> oldest_pending;  // seconds; none when no --pairs
+  bool list_failed;
+  std::uint64_t min_files;
+  std::optional<std::chrono::milliseconds> max_pending;
+  int status;
+  const char* why;
+};
+
+TEST(InspectPure, RunStatus) {
+  using std::chrono::milliseconds;
+  const Summary clean{.files = 2, .valid = 2};
+  const Summary bad{.files = 2, .valid = 1, .not_valid = 1};
+  const Summary unopened{.files = 2, .valid = 1, .cannot_open = 1};
+  const Summary missing{.files = 1, .valid = 1, .missing = 1};
+  const std::optional<std::uint64_t> none;
+  const std::optional<milliseconds> no_limit;
+  // clang-format off
+  const StatusRow rows[] = {
+    {clean,    none, false, 0, no_limit,            0, "all valid"},
+    {bad,      none, false, 0, no_limit,            4, "a file not valid"},
+    {unopened, none, false, 0, no_limit,            3, "a file not opened"},
+    {missing,  none, false, 0, no_limit,            3, "an operand that names nothing"},
+    {clean,    none, true,  0, no_limit,            3, "the list could not be read"},
+    {clean,    none, false, 3, no_limit,            3, "fewer files than --min-files"},
+    {clean,    none, false, 2, no_limit,            0, "just enough files"},
+    {missing,  none, false, 1, no_limit,            3, "the missing are no files judged"},
+    {clean,    7201, false, 0, milliseconds(7'200'000), 5, "pending longer than --max-pending"},
+    {clean,    7200, false, 0, milliseconds(7'200'000), 0, "pending exactly as long"},
+    {clean,    7201, false, 0, no_limit,            0, "no --max-pending: pending is no failure"},
+    {bad,      7201, false, 0, milliseconds(1),     4, "4 beats 5"},
+    {unopened, 7201, false, 0, milliseconds(1),     3, "3 beats 5"},
+  };
+  // clang-format on
+  for (const StatusRow& row : rows) {
+    SCOPED_TRACE(row.why);
+    PairSummary pairs;
+    pairs.oldest_pending = row.oldest_pending;
+    EXPECT_EQ(run_status({row.files, row.oldest_pending ? &pairs : nullptr, row.list_failed, row.min_files,
+                          row.max_pending}),
+              row.status);
   }
 }
 

@@ -576,7 +576,17 @@ TEST(Inspect, CommandLine) {
     // A report that cannot be written is not a success.
     const std::vector<std::string> to_full_disk = {"sh", "-c", "exec \"$@\" >/dev/full", "sh"};
     EXPECT_EQ(run_inspector({TARNWICK_SOURCE_DIR "/examples"}, to_full_disk),
-              (Outcome{"", "tarnwick-inspect: cannot write the report\n", 3}));
+              (Outcome{"", "tarnwick-inspect: cannot write the report: No space left on device\n", 3}));
+    // A reader that has gone (| head) is a write that fails, not a signal:
+    // the run ends with its own status, as the manual says.
+    const std::vector<std::string> to_closed_pipe = {
+        "python3", "-c",
+        "import os, signal, sys\n"
+        "signal.signal(signal.SIGPIPE, signal.SIG_DFL)\n"
+        "r, w = os.pipe(); os.close(r); os.dup2(w, 1)\n"
+        "os.execvp(sys.argv[1], sys.argv[1:])"};
+    EXPECT_EQ(run_inspector({TARNWICK_SOURCE_DIR "/examples"}, to_closed_pipe),
+              (Outcome{"", "tarnwick-inspect: cannot write the report: Broken pipe\n", 3}));
   }
   const Outcome help = run_inspector({"--help"});
   EXPECT_TRUE(help.out.starts_with("Usage: tarnwick-inspect [OPTION]... PATH...\n")) << help.out;

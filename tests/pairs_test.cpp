@@ -500,4 +500,37 @@ TEST(Pairs, FilesThatComeAndGoDuringTheWalk) {
                  }));
 }
 
+// --max-pending: a command that has waited too long fails the run with 5,
+// unless a file's verdict says 3 or 4.
+TEST(Pairs, MaxPending) {
+  const ScratchDir dir;
+  dir.write("d/out/10001A.cmd", vardek_bytes({.stamp = OLD}));
+  dir.write("d/out/10002A.cmd", vardek_bytes({.stamp = OLD}));
+  dir.write("d/in/10002A.ok", vardek_bytes({.stamp = NEW}));
+  dir.write("bad/in/10003A.ok", {});
+  age("d/out/10001A.cmd", 2 * 3600);
+  const std::string pairs_summary =
+      "2 commands: 1 answered (1 ok, 0 fail), 0 stale, 0 same, 1 pending, 0 in conflict, 0 bad responses, "
+      "0 bad commands, 0 young, 0 unknown; 0 orphan responses\n"
+      "pending by age: 0 under 1m, 0 under 10m, 0 under 1h, 1 under 1d, 0 older\n";
+  const std::string two = pairs_summary + summary_line({.valid = 3});
+  // clang-format off
+  const Row rows[] = {
+    {{"--pairs", "--max-pending", "1h", "--summary", "d"},      two, 5, "pending for 2h, more than 1h allows"},
+    {{"--pairs", "--max-pending", "3h", "--summary", "d"},      two, 0, "within 3h"},
+    {{"--pairs", "--max-pending", "7200s", "--summary", "d"},   two, 0, "exactly as long as allowed: not longer"},
+    {{"--pairs", "--max-pending", "1h", "--summary", "d", "bad"},
+     std::regex_replace(pairs_summary, std::regex("0 orphan responses"), "1 orphan response") +
+         summary_line({.valid = 3, .not_valid = 1}), 4,
+     "a file not valid: 4 beats 5"},
+    {{"--pairs", "--max-pending", "1h", "--summary", "d", "gone"}, pairs_summary + summary_line({.valid = 3, .missing = 1}), 3,
+     "an operand that names nothing: 3 beats 5"},
+  };
+  // clang-format on
+  expect_inspector_rows(rows);
+  EXPECT_EQ(run_inspector({"--max-pending", "1h", "d"}),
+            (Outcome{"", "tarnwick-inspect: --max-pending applies to --pairs, which is not given\n"
+                         "Try 'tarnwick-inspect --help' for more information.\n", 3}));
+}
+
 }  // namespace

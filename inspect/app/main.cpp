@@ -11,11 +11,13 @@
 
 #include "app/disk_spool.h"
 #include "app/operands.h"
+#include "app/status.h"
 #include "app/options.h"
 #include "app/terminal.h"
 #include "model/summary.h"
 #include "pairs/pair_stream.h"
 #include "platform/console.h"
+#include "platform/errors.h"
 #include "platform/limits.h"
 #include "print/sink.h"
 #include "run/run.h"
@@ -26,10 +28,11 @@
 namespace {
 
 // The sink the options ask for: text, JSON Lines or bare paths, through
-// the filter of -q, -l and --summary.
-std::unique_ptr<Sink> sink_for(const Options& options, std::string& out) {
+// the filter of -q, -l and --summary. What -l cannot list, as no regular
+// file, it says with `say`.
+std::unique_ptr<Sink> sink_for(const Options& options, std::string& out, const Say& say) {
   std::unique_ptr<Sink> sink = options.failure_paths
-                                   ? paths_sink(out, options.print0 ? '\0' : '\n')
+                                   ? paths_sink(out, options.print0 ? '\0' : '\n', say)
                                : options.json ? json_sink(out)
                                               : text_sink(out);
   return filtered(std::move(sink),
@@ -53,6 +56,7 @@ int inspect_all(int argc, char** argv) {
       bad_command_line("cannot read the list '" + options.files_from + "': " + error);
   }
   raise_open_file_limit();
+  keep_on_broken_pipes();
 
   WalkOptions walk;
   walk.excluded = options.excluded;
@@ -66,14 +70,19 @@ int inspect_all(int argc, char** argv) {
   Operands operands(options.paths, list, options.null_separated ? '\0' : '\n');
   Progress progress(error_is_terminal());
   Output output(progress);
-  const std::unique_ptr<Sink> sink = sink_for(options, output.text());
+  const std::unique_ptr<Sink> sink = sink_for(options, output.text(), [&](std::string_view line) {
+    progress.clear();
+    static_cast<void>(std::fprintf(stderr, "tarnwick-inspect: %.*s", static_cast<int>(line.size()),
+                                   line.data()));
+  });
   Summary summary;
   summary.stats = options.stats;
   // Pairs: their records come after the lines of both their folders. A
-  // list of paths to act on (-l) has no room for them.
+  // list of paths to act on (-l) has no room for them, but they still
+  // decide --max-pending.
   DiskSpool spool(judge);
   std::optional<PairStream> pairs;
-  if (options.pairs && !options.failure_paths) pairs.emplace(seconds_since_1970(), &spool);
+  if (options.pairs) pairs.emplace(seconds_since_1970(), &spool);
   PairSummary pair_summary;
   std::vector<PairRecord> pair_records;
   const auto hand_on_pairs = [&] {
@@ -104,9 +113,10 @@ int inspect_all(int argc, char** argv) {
     }
     sink->summary({summary, pairs ? &pair_summary : nullptr, stats});
     output.finish();
-  } catch (const WriteFailed&) {
+  } catch (const WriteFailed& failed) {
     progress.clear();
-    static_cast<void>(std::fprintf(stderr, "tarnwick-inspect: cannot write the report\n"));
+    static_cast<void>(std::fprintf(stderr, "tarnwick-inspect: cannot write the report: %s\n",
+                                   error_text(failed.error).c_str()));
     return RC_OTHER_PROBLEM;
   } catch (...) {
     // What was judged before the failure is still reported.
@@ -117,19 +127,17 @@ int inspect_all(int argc, char** argv) {
     }
     throw;
   }
-  if (operands.failed()) {
-    static_cast<void>(std::fprintf(stderr, "tarnwick-inspect: cannot read all of the list '%s'\n",
-                                   options.files_from.c_str()));
-    return RC_OTHER_PROBLEM;
-  }
-  if (summary.files < options.min_files) {
+  const RunEnd end{summary, pairs ? &pair_summary : nullptr, operands.failed(), options.min_files,
+                   options.max_pending};
+  if (end.list_failed)
+    static_cast<void>(std::fprintf(stderr, "tarnwick-inspect: cannot read all of the list '%s': %s\n",
+                                   options.files_from.c_str(), error_text(operands.error()).c_str()));
+  if (too_few_files(end))
     static_cast<void>(std::fprintf(
         stderr, "tarnwick-inspect: %llu %s judged, fewer than --min-files %llu\n",
         static_cast<unsigned long long>(summary.files), summary.files == 1 ? "file" : "files",
         static_cast<unsigned long long>(options.min_files)));
-    return RC_OTHER_PROBLEM;
-  }
-  return exit_status(summary);
+  return run_status(end);
 }
 
 // What cannot go on (no memory for a listing, a thread that cannot start)

@@ -1,5 +1,6 @@
 #include "app/operands.h"
 
+#include <cerrno>
 #include <cstring>
 #include <stdexcept>
 #include <utility>
@@ -45,10 +46,12 @@ bool Operands::next(std::string& operand) {
 }
 
 bool Operands::refill() {
+  errno = 0;
   filled_ = std::fread(buffer_.get(), 1, size_, list_);
   at_ = 0;
   if (filled_ > 0) return true;
   failed_ = std::ferror(list_) != 0;
+  if (failed_) error_ = errno;
   list_ = nullptr;
   return false;
 }

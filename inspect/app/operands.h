@@ -23,6 +23,7 @@ class Operands {
 
   // Whether reading the list failed, and the system's error number then.
   bool failed() const { return failed_; }
+  int error() const { return error_; }
 
  private:
   bool refill();
@@ -35,6 +36,7 @@ class Operands {
   std::FILE* list_;
   char separator_;
   bool failed_ = false;
+  int error_ = 0;
 };
 
 #endif

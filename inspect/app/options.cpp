@@ -112,11 +112,12 @@ Options parse_command_line(int argc, char** argv) {
   app.add_flag("--stats", options.stats);
   app.add_option("--exclude", options.excluded)->allow_extra_args(false);
   // Numbers and lengths of time are taken as words and read strictly below.
-  std::string min_age, max_depth, min_files, jobs;
+  std::string min_age, max_depth, min_files, jobs, max_pending;
   app.add_option("--min-age", min_age);
   app.add_option("--max-depth", max_depth);
   app.add_flag("-x,--one-file-system", options.one_file_system);
   app.add_option("--min-files", min_files);
+  app.add_option("--max-pending", max_pending);
   app.add_option("-j,--jobs", jobs);
   app.add_option("--files-from", options.files_from);
   app.add_flag("-0,--null", options.null_separated);
@@ -141,6 +142,10 @@ Options parse_command_line(int argc, char** argv) {
         count_of("--max-depth", max_depth, 0, INT_MAX, "a number of levels, 0 or more"));
   if (!min_files.empty())
     options.min_files = count_of("--min-files", min_files, 0, UINT64_MAX, "a number of files, 0 or more");
+  if (!max_pending.empty()) {
+    if (!options.pairs) bad_command_line("--max-pending applies to --pairs, which is not given");
+    options.max_pending = duration_of("--max-pending", max_pending);
+  }
   if (!jobs.empty())
     options.jobs = static_cast<unsigned>(count_of("--jobs", jobs, 1, 1024, "a number of threads from 1 to 1024"));
   if (options.paths.empty() && options.files_from.empty())

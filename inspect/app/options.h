@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,7 @@ struct Options {
   int max_depth = -1;  // -1: all the way down
   bool one_file_system = false;
   std::uint64_t min_files = 0;
+  std::optional<std::chrono::milliseconds> max_pending;  // with --pairs
   std::vector<std::string> paths;
 };
 

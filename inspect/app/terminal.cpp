@@ -1,5 +1,6 @@
 #include "app/terminal.h"
 
+#include <cerrno>
 #include <cstdio>
 
 #include "platform/console.h"
@@ -31,11 +32,13 @@ void Progress::clear() {
 void Output::flush() {
   if (text_.empty()) return;
   progress_.clear();
-  if (!write_output(text_)) throw WriteFailed{};
+  errno = 0;
+  if (!write_output(text_)) throw WriteFailed{errno};
   text_.clear();
 }
 
 void Output::finish() {
   flush();
-  if (std::fflush(stdout) != 0) throw WriteFailed{};
+  errno = 0;
+  if (std::fflush(stdout) != 0) throw WriteFailed{errno};
 }

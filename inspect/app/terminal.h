@@ -36,7 +36,9 @@ class Progress {
 };
 
 // Standard output failed: the run stops at once.
-struct WriteFailed {};
+struct WriteFailed {
+  int error;  // the system's error number
+};
 
 // Standard output, written in large pieces; the progress line is rubbed
 // out before each.

@@ -8,8 +8,13 @@
 #include <string>
 #include <string_view>
 
-// Writes bytes to standard output; false when the write failed.
+// Writes bytes to standard output; false, with errno set, when the write
+// failed.
 bool write_output(std::string_view bytes);
+
+// A reader of the report that goes away (| head) makes the next write fail
+// instead of ending the process, so that the run ends with its own status.
+void keep_on_broken_pipes();
 
 // Is standard error a terminal, for the progress line?
 bool error_is_terminal();

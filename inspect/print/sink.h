@@ -6,8 +6,10 @@
 #define TARNWICK_INSPECT_PRINT_SINK_H
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "model/report.h"
 #include "model/summary.h"
@@ -31,9 +33,15 @@ class Sink {
 // Each appends its lines to `out`, which the caller writes out.
 std::unique_ptr<Sink> text_sink(std::string& out);
 std::unique_ptr<Sink> json_sink(std::string& out);
+// Says a line to the user, beside the report: on standard error.
+using Say = std::function<void(std::string_view line)>;
+
 // Paths alone, for -l: raw bytes, each ended by `end`, as another program
-// takes them; no pair and no summary.
-std::unique_ptr<Sink> paths_sink(std::string& out, char end);
+// takes them and acts on them; no pair and no summary. Only regular files:
+// a failure that is no regular file (a folder that cannot be listed, a
+// directory named like a file, an operand that names nothing) is said,
+// as the text printer words it, with `say`.
+std::unique_ptr<Sink> paths_sink(std::string& out, char end, Say say);
 
 // What a run prints of what it finds. Files left out (excluded) are
 // counted, never printed.

@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 
 #include "platform/console.h"
@@ -10,6 +11,8 @@
 bool write_output(std::string_view bytes) {
   return std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size();
 }
+
+void keep_on_broken_pipes() { static_cast<void>(std::signal(SIGPIPE, SIG_IGN)); }
 
 bool error_is_terminal() { return isatty(STDERR_FILENO) == 1; }
 

@@ -29,6 +29,8 @@ bool write_output(std::string_view bytes) {
                        nullptr) != 0;
 }
 
+void keep_on_broken_pipes() {}  // a failed write fails here already
+
 bool error_is_terminal() {
   DWORD mode = 0;
   return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
