@@ -21,7 +21,7 @@ _tarnwick_inspect() {
         mapfile -t COMPREPLY < <(compgen -W "$(seq 1 "$cores")" -- "$cur")
         return 0
         ;;
-      --exclude | --min-age | --max-depth)
+      --exclude | --min-age | --max-depth | --min-files | --max-pending)
         return 0
         ;;
       --files-from)
@@ -34,8 +34,8 @@ _tarnwick_inspect() {
     if [[ $cur == -* ]]; then
       mapfile -t COMPREPLY < <(compgen -W '--json -q --quiet --summary -j --jobs
         --files-from -0 --null -l --files-with-failures --print0 --stats
-        --exclude --min-age --max-depth -x --one-file-system
-        --pairs --help --version --' -- "$cur")
+        --exclude --min-age --max-depth -x --one-file-system --min-files
+        --pairs --max-pending --help --version --' -- "$cur")
       return 0
     fi
   fi

@@ -50,7 +50,8 @@ set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_BINARY_DIR}/cpack-time.cmake)
 if(WIN32)
   # The ZIP holds one folder: the programs, their licence and the notices of
   # what is linked into them, the README and the manual pages as HTML.
-  install(FILES LICENSE README.md ${PROJECT_BINARY_DIR}/THIRD-PARTY-NOTICES.txt DESTINATION .)
+  install(FILES LICENSE ${PROJECT_BINARY_DIR}/THIRD-PARTY-NOTICES.txt DESTINATION .)
+  install(FILES doc/operators.md RENAME README.md DESTINATION .)
   find_program(TARNWICK_MANDOC mandoc)
   if(TARNWICK_MANDOC)
     add_custom_command(OUTPUT tarnwick.html
@@ -82,7 +83,9 @@ endif()
 # ---- Linux ----
 
 # The manual pages, the changelog and the README compressed as Debian wants
-# them: no name and no time in the gzip header.
+# them: no name and no time in the gzip header. The README of a package is
+# the operators' (doc/operators.md); the one beside the sources is about
+# building them.
 find_program(TARNWICK_GZIP gzip REQUIRED)
 add_custom_command(OUTPUT tarnwick.1.gz
   COMMAND ${TARNWICK_GZIP} -9n -c ${PROJECT_SOURCE_DIR}/man/tarnwick.1 > tarnwick.1.gz
@@ -94,8 +97,8 @@ add_custom_command(OUTPUT changelog.gz
   COMMAND ${TARNWICK_GZIP} -9n -c ${PROJECT_SOURCE_DIR}/packaging/changelog > changelog.gz
   DEPENDS packaging/changelog VERBATIM)
 add_custom_command(OUTPUT README.md.gz
-  COMMAND ${TARNWICK_GZIP} -9n -c ${PROJECT_SOURCE_DIR}/README.md > README.md.gz
-  DEPENDS README.md VERBATIM)
+  COMMAND ${TARNWICK_GZIP} -9n -c ${PROJECT_SOURCE_DIR}/doc/operators.md > README.md.gz
+  DEPENDS doc/operators.md VERBATIM)
 add_custom_target(compressed_docs ALL DEPENDS tarnwick.1.gz tarnwick-inspect.1.gz changelog.gz
                                               README.md.gz)
 

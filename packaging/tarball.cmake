@@ -15,7 +15,7 @@ execute_process(
           ${CMAKE_COMMAND} --install ${BUILD} --prefix /${top} --strip
   OUTPUT_QUIET COMMAND_ERROR_IS_FATAL ANY)
 file(COPY_FILE ${SOURCE}/LICENSE ${root}/${top}/LICENSE)
-file(COPY_FILE ${SOURCE}/README.md ${root}/${top}/README.md)
+file(COPY_FILE ${SOURCE}/doc/operators.md ${root}/${top}/README.md)
 file(COPY_FILE ${BUILD}/THIRD-PARTY-NOTICES.txt ${root}/${top}/THIRD-PARTY-NOTICES.txt)
 
 file(CHMOD_RECURSE ${root}

@@ -25,8 +25,10 @@ constexpr const char* USAGE =
     "      --summary      print only the summary\n"
     "      --pairs        pair each command with its response, and say whether\n"
     "                     it is answered, stale, pending or in conflict\n"
-    "  -l, --files-with-failures  print only the paths of the files not valid,\n"
-    "                     badly named or not opened, one a line\n"
+    "      --max-pending AGE  with --pairs, end with 5 when a command has been\n"
+    "                     pending longer than AGE\n"
+    "  -l, --files-with-failures  print only the paths of the regular files not\n"
+    "                     valid, badly named or not opened, one a line\n"
     "      --print0       with -l, end each path in a NUL byte, for xargs -0\n"
     "      --stats        count the failures by content test and naming rule\n"
     "  -j, --jobs N       judge files on N threads (default: one a core, and up\n"
@@ -36,7 +38,8 @@ constexpr const char* USAGE =
     "  -0, --null         paths in FILE end in a NUL byte, not a newline\n"
     "      --exclude GLOB leave out of a walk the entries whose name matches;\n"
     "                     a folder that matches is not entered (repeatable)\n"
-    "      --min-age AGE  skip files modified less than AGE ago (30s, 5m, 2h)\n"
+    "      --min-age AGE  skip files modified less than AGE ago (500ms, 30s, 5m,\n"
+    "                     2h, 1d)\n"
     "      --max-depth N  walk at most N levels below each folder named\n"
     "  -x, --one-file-system  do not walk into other file systems\n"
     "      --min-files N  fail, with 3, when fewer than N files are judged:\n"
@@ -48,7 +51,8 @@ constexpr const char* USAGE =
     "valid\n"
     "or badly named; 3 if some file or directory could not be opened, read "
     "or\n"
-    "listed, or the command line is bad.\n";
+    "listed, a path named names nothing, or the command line is bad; 5 if a\n"
+    "command has been pending longer than --max-pending.\n";
 
 // The value of an option that takes a number or a length of time, or the
 // end of the run with one line that says what it takes.
