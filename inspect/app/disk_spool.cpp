@@ -1,6 +1,8 @@
 #include "app/disk_spool.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <thread>
 
 #include "platform/directories.h"
 #include "platform/errors.h"
@@ -35,4 +37,19 @@ bool DiskSpool::there(const std::string& path) {
   int error = 0;
   look_up(path, true, error);
   return !names_nothing(error);
+}
+
+bool DiskSpool::still(const std::string& folder) {
+  const auto changed = last_change(folder);
+  const auto now = std::chrono::system_clock::now();
+  if (!changed || *changed + STILL <= now) return true;
+  last_change_ = std::max(last_change_, *changed);
+  return false;
+}
+
+void DiskSpool::wait_until_still() {
+  // Never longer than STILL from now, whatever a clock stamped.
+  const auto now = std::chrono::system_clock::now();
+  const auto until = std::min(last_change_ + STILL, now + STILL);
+  if (until > now) std::this_thread::sleep_for(until - now);
 }

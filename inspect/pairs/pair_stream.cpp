@@ -39,4 +39,5 @@ void PairStream::add(const FileReport& report, std::vector<PairRecord>& out) {
 void PairStream::finish(std::vector<PairRecord>& out) {
   for (std::size_t i = open_.size(); i-- > 0;) table_.take_folder(open_[i].common, now_, spool_, out);
   open_.clear();
+  table_.take_held(now_, spool_, out);
 }

@@ -26,7 +26,9 @@ class PairStream {
   // left by then are appended to `out` first: they belong before the
   // report's own line.
   void add(const FileReport& report, std::vector<PairRecord>& out);
-  // The records of the folders still held, at the end of the walk.
+  // The records of the folders still held, at the end of the walk, then
+  // those of the commands held back while their response's folder was
+  // changing (see PairTable::take_held).
   void finish(std::vector<PairRecord>& out);
 
  private:

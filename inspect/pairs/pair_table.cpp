@@ -134,6 +134,15 @@ std::string partner_path(std::string_view common, std::string_view stem, NameKin
   return path;
 }
 
+PairRecord unknown_pair(const PairSide& command, const SystemError& error) {
+  PairRecord record;
+  record.state = PairState::unknown;
+  record.command = command.path;
+  record.command_key = command.key;
+  record.error = error;
+  return record;
+}
+
 // The separator before a file's name, which the naming rule has seen to.
 char separator_of(const std::string& path) {
   for (std::size_t at = path.size(); at-- > 0;)
@@ -144,7 +153,8 @@ char separator_of(const std::string& path) {
 }  // namespace
 
 void PairTable::records_of(std::string_view common, std::string_view stem, const Slot& slot,
-                           std::int64_t now, Spool* spool, std::vector<PairRecord>& out) {
+                           std::int64_t now, Spool* spool, std::vector<PairRecord>& out,
+                           std::vector<Held>* held) {
   std::optional<PairSide> ok = slot.ok, fail = slot.fail;
   if (slot.commands.empty()) {
     // A response whose command the walk saw go is being taken by its
@@ -167,13 +177,15 @@ void PairTable::records_of(std::string_view common, std::string_view stem, const
     return;
   }
   std::optional<SystemError> unknown;
+  std::string paths[2];  // the response's, .ok and .fail
   if (!ok && !fail && spool != nullptr) {
     // The walk saw the response go: a consumer is taking the pair.
     if (slot.response_gone) return;
     const char separator = separator_of(slot.commands.front().path);
     for (std::optional<PairSide>* response : {&ok, &fail}) {
-      const std::string_view extension = RESPONSE_EXTENSIONS[response == &ok ? 0 : 1];
-      Spool::Look look = spool->look(partner_path(common, stem, NameKind::response, separator, extension));
+      const std::size_t which = response == &ok ? 0 : 1;
+      paths[which] = partner_path(common, stem, NameKind::response, separator, RESPONSE_EXTENSIONS[which]);
+      Spool::Look look = spool->look(paths[which]);
       if (look.is == Spool::Look::Is::there)
         *response = side_of(look.report);
       else if (look.is == Spool::Look::Is::unknown)
@@ -183,26 +195,52 @@ void PairTable::records_of(std::string_view common, std::string_view stem, const
   for (const PairSide& command : slot.commands) {
     if (!ok && !fail && spool != nullptr) {
       if (unknown) {
-        PairRecord record;
-        record.state = PairState::unknown;
-        record.command = command.path;
-        record.command_key = command.key;
-        record.error = *unknown;
-        out.push_back(std::move(record));
+        out.push_back(unknown_pair(command, *unknown));
         continue;
       }
       // Gone by now, as its consumer took it: no record.
       if (!spool->there(command.path)) continue;
+      // Its response may have just been taken, the command next.
+      if (held != nullptr && !spool->still(std::string(common) + std::string(folder_end(NameKind::response)))) {
+        held->push_back({command, paths[0], paths[1]});
+        continue;
+      }
     }
     out.push_back(decide(command, ok ? &*ok : nullptr, fail ? &*fail : nullptr, now));
   }
+}
+
+void PairTable::take_held(std::int64_t now, Spool* spool, std::vector<PairRecord>& out) {
+  if (held_.empty()) return;
+  spool->wait_until_still();
+  for (const Held& h : held_) {
+    std::optional<PairSide> responses[2];
+    std::optional<SystemError> unknown;
+    for (std::size_t which = 0; which < 2; ++which) {
+      Spool::Look look = spool->look(which == 0 ? h.ok : h.fail);
+      if (look.is == Spool::Look::Is::there)
+        responses[which] = side_of(look.report);
+      else if (look.is == Spool::Look::Is::unknown)
+        unknown = std::move(look.error);
+    }
+    const bool answered = responses[0] || responses[1];
+    if (!answered && unknown) {
+      out.push_back(unknown_pair(h.command, *unknown));
+      continue;
+    }
+    if (!answered && !spool->there(h.command.path)) continue;
+    out.push_back(decide(h.command, responses[0] ? &*responses[0] : nullptr,
+                         responses[1] ? &*responses[1] : nullptr, now));
+  }
+  held_.clear();
 }
 
 void PairTable::take_folder(std::string_view common, std::int64_t now, Spool* spool,
                             std::vector<PairRecord>& out) {
   const auto folder = folders_.find(common);
   if (folder == folders_.end()) return;
-  for (const auto& [stem, slot] : folder->second) records_of(common, stem, slot, now, spool, out);
+  for (const auto& [stem, slot] : folder->second)
+    records_of(common, stem, slot, now, spool, out, &held_);
   folders_.erase(folder);
 }
 
@@ -212,6 +250,6 @@ std::vector<PairRecord> PairTable::records(std::string_view common, std::string_
   const auto folder = folders_.find(common);
   if (folder == folders_.end()) return out;
   const auto slot = folder->second.find(stem);
-  if (slot != folder->second.end()) records_of(common, stem, slot->second, now, spool, out);
+  if (slot != folder->second.end()) records_of(common, stem, slot->second, now, spool, out, nullptr);
   return out;
 }

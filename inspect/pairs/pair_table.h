@@ -58,6 +58,12 @@ class Spool {
   virtual Look look(const std::string& path) = 0;
   // Whether anything is at `path` now, or its folder cannot be looked in.
   virtual bool there(const std::string& path) = 0;
+  // Whether the folder at `path` has been still for a moment, no entry
+  // added or taken: a response missing from a folder that has just changed
+  // may be one that its consumer is taking, with the command next.
+  virtual bool still(const std::string& folder) = 0;
+  // Waits until every folder found not still has been still as long.
+  virtual void wait_until_still() = 0;
 };
 
 // The files of pairs, kept by their folder pair (the common path, spool/
@@ -78,15 +84,20 @@ class PairTable {
   // pending only when its response is not on disk either and the command
   // still is; a response is an orphan only when its command is not on
   // disk; a pair whose files the walk saw go (a consumer taking them)
-  // has no record. The folder pair is emptied.
+  // has no record. A command that would be pending while its response's
+  // folder has just changed is held back for take_held. The folder pair
+  // is emptied.
   void take_folder(std::string_view common, std::int64_t now, Spool* spool,
                    std::vector<PairRecord>& out);
+  // The commands held back: once their folders have been still for a
+  // moment, each is looked at again and decided.
+  void take_held(std::int64_t now, Spool* spool, std::vector<PairRecord>& out);
   // The records of one stem, as take_folder would give them; the table is
   // left as it is.
   std::vector<PairRecord> records(std::string_view common, std::string_view stem,
                                   std::int64_t now, Spool* spool = nullptr) const;
 
-  bool empty() const { return folders_.empty(); }
+  bool empty() const { return folders_.empty() && held_.empty(); }
 
  private:
   struct Slot {
@@ -95,9 +106,16 @@ class PairTable {
     bool command_gone = false, response_gone = false;  // seen, then gone
   };
   using Folder = std::map<std::string, Slot, std::less<>>;
+  // A command with no response in a folder that had just changed.
+  struct Held {
+    PairSide command;
+    std::string ok, fail;  // its response's paths
+  };
   static void records_of(std::string_view common, std::string_view stem, const Slot& slot,
-                         std::int64_t now, Spool* spool, std::vector<PairRecord>& out);
+                         std::int64_t now, Spool* spool, std::vector<PairRecord>& out,
+                         std::vector<Held>* held);
   std::map<std::string, Folder, std::less<>> folders_;
+  std::vector<Held> held_;
 };
 
 #endif

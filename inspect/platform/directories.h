@@ -4,9 +4,11 @@
 #ifndef TARNWICK_INSPECT_PLATFORM_DIRECTORIES_H
 #define TARNWICK_INSPECT_PLATFORM_DIRECTORIES_H
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -48,6 +50,10 @@ bool path_exists(const std::string& path);
 // number: ENOENT or ENOTDIR when nothing is there, EACCES when a folder on
 // the way cannot be entered.
 EntryKind look_up(const std::string& path, bool follow, int& error);
+
+// When what is at `path` last changed (for a folder: an entry added,
+// renamed or taken), as the system keeps it; empty when it cannot be told.
+std::optional<std::chrono::system_clock::time_point> last_change(const std::string& path);
 
 // Does the path, following links, name a directory?
 bool is_directory(const std::string& path);

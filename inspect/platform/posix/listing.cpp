@@ -104,6 +104,14 @@ EntryKind look_up(const std::string& path, bool follow, int& error) {
   return error == 0 ? kind_of_mode(info.st_mode) : EntryKind::other;
 }
 
+std::optional<std::chrono::system_clock::time_point> last_change(const std::string& path) {
+  struct stat info {};
+  if (stat(path.c_str(), &info) != 0) return {};
+  return std::chrono::system_clock::time_point(
+      std::chrono::duration_cast<std::chrono::system_clock::duration>(
+          std::chrono::seconds(info.st_mtim.tv_sec) + std::chrono::nanoseconds(info.st_mtim.tv_nsec)));
+}
+
 bool is_directory(const std::string& path) {
   struct stat info {};
   return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);

@@ -104,6 +104,19 @@ EntryKind look_up(const std::string& path, bool follow, int& error) {
   return EntryKind::regular;
 }
 
+std::optional<std::chrono::system_clock::time_point> last_change(const std::string& path) {
+  if (hides_a_nul(path)) return {};
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!GetFileAttributesExW(system_path(path).c_str(), GetFileExInfoStandard, &data)) return {};
+  // FILETIME counts 100 ns from 1601; 11644473600 s lie before 1970.
+  const auto ticks = static_cast<std::int64_t>(
+      (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+      data.ftLastWriteTime.dwLowDateTime);
+  return std::chrono::system_clock::time_point(
+      std::chrono::duration_cast<std::chrono::system_clock::duration>(
+          std::chrono::microseconds(ticks / 10 - 11644473600LL * 1000000)));
+}
+
 bool is_directory(const std::string& path) {
   return !hides_a_nul(path) && names_directory(system_path(path));
 }
