@@ -592,6 +592,14 @@ TEST(Inspect, CommandLine) {
   EXPECT_TRUE(help.out.starts_with("Usage: tarnwick-inspect [OPTION]... PATH...\n")) << help.out;
   EXPECT_EQ(help.status, 0);
   EXPECT_EQ(run_inspector({"--version"}), (Outcome{"tarnwick-inspect " TARNWICK_VERSION "\n", "", 0}));
+  // A small stack (ulimit -s 64) is no reason to crash; the sanitizers'
+  // runtimes need more than that themselves.
+  if (!sanitized() && !tool_is_windows_program()) {
+    const std::vector<std::string> small_stack = {"sh", "-c", "ulimit -s 64 && exec \"$@\"", "sh"};
+    EXPECT_EQ(run_inspector({"--version"}, small_stack),
+              (Outcome{"tarnwick-inspect " TARNWICK_VERSION "\n", "", 0}));
+    EXPECT_EQ(run_inspector({"--summary", TARNWICK_SOURCE_DIR "/examples"}, small_stack).status, 4);
+  }
 }
 
 }  // namespace

@@ -34,6 +34,22 @@ Outcome run_inspector(const std::vector<std::string>& arguments,
 // that watch the native process (tracing, privileges) do not apply then.
 bool tool_is_emulated();
 
+// True when the programs under test are built with a sanitizer, whose
+// runtime needs more of the process than a hostile limit leaves.
+constexpr bool sanitized() {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  return true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+  return true;
+#else
+  return false;
+#endif
+#else
+  return false;
+#endif
+}
+
 // True when the binary under test is a Windows program (TARNWICK_BINARY ends
 // in .exe). Its standard output is in text mode: run_tool turns its CR LF
 // line ends into LF.
