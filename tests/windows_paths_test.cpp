@@ -110,7 +110,7 @@ TEST(WindowsPaths, Inspector) {
      "\"state\":\"answered\",\"outcome\":\"ok\",\"command_key\":\"202612081830\","
      "\"response_key\":\"202612081831\",\"age_s\":null}\n"
      "{\"type\":\"pairs\",\"commands\":1,\"answered\":1,\"stale\":0,\"same\":0,\"pending\":0,"
-     "\"conflict\":0,\"bad-response\":0,\"bad-command\":0,\"orphan\":0,\"pending_by_age\":"
+     "\"conflict\":0,\"bad-response\":0,\"bad-command\":0,\"young\":0,\"unknown\":0,\"orphan\":0,\"answered-ok\":1,\"answered-fail\":0,\"pending_by_age\":"
      "{\"under_1m\":0,\"under_10m\":0,\"under_1h\":0,\"under_1d\":0,\"older\":0}}\n"
      "{\"type\":\"summary\",\"schema\":1,\"files\":2,\"valid\":2,\"not-valid\":0,\"bad-name\":0,"
      "\"cannot-open\":0,\"skipped\":0,\"vanished\":0,\"excluded\":0,\"missing\":0}\n",
