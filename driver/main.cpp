@@ -9,6 +9,9 @@
 #ifdef _WIN32
 #include "windows_paths.h"
 #endif
+#ifdef TARNWICK_PROTECT_RELRO
+#include "read_only_relocations.h"
+#endif
 
 namespace {
 
@@ -58,6 +61,9 @@ ResultCode decide_verdict(const TimestampKey& first,
 
 // The whole run: options, both names and opens, both contents, verdict.
 [[noreturn]] void run(int argc, char** argv) {
+#ifdef TARNWICK_PROTECT_RELRO
+  make_relocations_read_only();
+#endif
   // Should this fail, standard output keeps the C library's own buffer.
   static_cast<void>(
       std::setvbuf(stdout, output_buffer, _IOFBF, sizeof output_buffer));

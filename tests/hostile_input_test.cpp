@@ -1,10 +1,19 @@
 // Whatever the tool is given, it answers with its own status and message,
 // promptly, and without crashing.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <link.h>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
 
 #include "messages.h"
 #include "run_tool.h"
@@ -119,6 +128,92 @@ TEST(HostileInput, UnreadableFile) {
             (Outcome{no_open("in/54321A.ok"), "", 3}));
   EXPECT_EQ(run_tool({"-q", "in/12345A.ok", "in/54321A.ok"}, as_nobody),
             (Outcome{"", "", 3}));
+}
+
+// The pages of the binary's RELRO segment, as addresses of the running
+// process whose binary starts at `base`; empty if it has none.
+std::pair<std::uintptr_t, std::uintptr_t> relro_pages(const std::string& binary,
+                                                      std::uintptr_t base) {
+  std::ifstream file(binary, std::ios::binary);
+  ElfW(Ehdr) header{};
+  file.read(reinterpret_cast<char*>(&header), sizeof header);
+  const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+  for (std::size_t i = 0; file && i < header.e_phnum; ++i) {
+    ElfW(Phdr) segment{};
+    file.seekg(static_cast<std::streamoff>(header.e_phoff + i * sizeof segment));
+    file.read(reinterpret_cast<char*>(&segment), sizeof segment);
+    if (segment.p_type != PT_GNU_RELRO) continue;
+    return {(base + segment.p_vaddr) & ~(page - 1),
+            (base + segment.p_vaddr + segment.p_memsz) & ~(page - 1)};
+  }
+  return {0, 0};
+}
+
+// While the tool runs, the relocations it was linked to protect are
+// read-only in fact: every page of its RELRO segment is mapped without
+// write access. A FIFO whose only writer is this test holds the tool in its
+// read, after start-up, while /proc shows its mappings.
+TEST(HostileInput, RelocationsReadOnlyWhileRunning) {
+  if (tool_is_windows_program() || tool_is_emulated())
+    GTEST_SKIP() << "the mappings of a native Linux process";
+  const ScratchDir dir;
+  fs::create_directory("in");
+  ASSERT_EQ(mkfifo("in/12345A.ok", 0600), 0);
+  const int writer = open("in/12345A.ok", O_RDWR | O_CLOEXEC);
+  ASSERT_GE(writer, 0);
+  const std::string binary = fs::canonical(tool_binary()).string();
+  std::string argument = "in/12345A.ok";
+  char* argv[] = {const_cast<char*>(binary.c_str()), argument.data(), nullptr};
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  pid_t pid = 0;
+  ASSERT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv, environ), 0);
+  posix_spawn_file_actions_destroy(&actions);
+
+  // The FIFO among the tool's descriptors: start-up is over.
+  const fs::path fifo = fs::canonical("in/12345A.ok");
+  const fs::path descriptors = "/proc/" + std::to_string(pid) + "/fd";
+  bool reading = false;
+  for (int tries = 0; !reading && tries < 2000; ++tries) {
+    std::error_code ignored;
+    for (const auto& entry : fs::directory_iterator(descriptors, ignored))
+      reading = reading || fs::read_symlink(entry.path(), ignored) == fifo;
+    if (!reading) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  std::ifstream maps("/proc/" + std::to_string(pid) + "/maps");
+  std::string whole((std::istreambuf_iterator<char>(maps)), std::istreambuf_iterator<char>());
+  close(writer);
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(reading) << "the tool never opened the FIFO";
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 4) << "status " << status;
+
+  // Each mapping: its range, its access and what it maps.
+  struct Mapping { std::uintptr_t start, end; std::string access, path; unsigned long offset; };
+  std::vector<Mapping> mappings;
+  std::istringstream lines(whole);
+  for (std::string line; std::getline(lines, line);) {
+    std::istringstream fields(line);
+    Mapping m{};
+    char dash = 0;
+    std::string device, inode;
+    fields >> std::hex >> m.start >> dash >> m.end >> m.access >> m.offset >> device >> inode;
+    std::getline(fields >> std::ws, m.path);
+    mappings.push_back(m);
+  }
+  std::uintptr_t base = 0;
+  for (const auto& m : mappings)
+    if (m.path == binary && m.offset == 0) { base = m.start; break; }
+  ASSERT_NE(base, 0U) << whole;
+  const auto [start, end] = relro_pages(binary, base);
+  ASSERT_LT(start, end) << "no whole page of RELRO in " << binary;
+  for (const auto& m : mappings) {
+    if (m.start < end && start < m.end) {
+      EXPECT_EQ(m.access[1], '-') << "writable: " << std::hex << m.start << "-" << m.end << "\n"
+                                  << whole;
+    }
+  }
 }
 
 }  // namespace

@@ -176,11 +176,12 @@ Outcome run_with_retries(const std::string& binary, bool inspector,
 
 }  // namespace
 
+std::string tool_binary() { return binary_from("TARNWICK_BINARY", TARNWICK_BUILT_BINARY); }
+
 Outcome run_tool(const std::vector<std::string>& arguments,
                  const std::vector<std::string>& launcher) {
   // TARNWICK_BINARY replaces the binary that was built.
-  return run_with_retries(binary_from("TARNWICK_BINARY", TARNWICK_BUILT_BINARY), false,
-                          arguments, launcher);
+  return run_with_retries(tool_binary(), false, arguments, launcher);
 }
 
 Outcome run_inspector(const std::vector<std::string>& arguments,

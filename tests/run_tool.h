@@ -30,6 +30,9 @@ Outcome run_tool(const std::vector<std::string>& arguments,
 Outcome run_inspector(const std::vector<std::string>& arguments,
                       const std::vector<std::string>& launcher = {});
 
+// The tool's binary under test: TARNWICK_BINARY, or the one that was built.
+std::string tool_binary();
+
 // True when the tool runs through an emulator set in the environment: tests
 // that watch the native process (tracing, privileges) do not apply then.
 bool tool_is_emulated();
