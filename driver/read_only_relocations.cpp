@@ -10,29 +10,34 @@
 
 // The linker places the program's ELF header at this symbol: the program
 // headers follow from it, wherever the PIE was loaded.
-extern "C" const ElfW(Ehdr) __ehdr_start;  // NOLINT(bugprone-reserved-identifier)
+extern "C" const ElfW(Ehdr) __ehdr_start;  // NOLINT(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp)
 
 void make_relocations_read_only() {
-  const auto* const header = &__ehdr_start;
-  const auto base = reinterpret_cast<std::uintptr_t>(header);
-  const auto* const segments = reinterpret_cast<const ElfW(Phdr)*>(base + header->e_phoff);
-  // The load bias: where the segment holding the ELF header (the first,
-  // from offset 0) was put, against the address it was linked for.
-  std::uintptr_t bias = base;
+  const ElfW(Ehdr)* const header = &__ehdr_start;
+  // Addresses as pointers into the program's own image, from its header.
+  auto* const image = const_cast<unsigned char*>(reinterpret_cast<const unsigned char*>(header));
+  const auto* const segments = reinterpret_cast<const ElfW(Phdr)*>(image + header->e_phoff);
+  // The address the header was linked for: that of the segment that holds
+  // it, the first, from offset 0.
+  ElfW(Addr) linked_at = 0;
   for (int i = 0; i < header->e_phnum; ++i)
     if (segments[i].p_type == PT_LOAD && segments[i].p_offset == 0) {
-      bias = base - segments[i].p_vaddr;
+      linked_at = segments[i].p_vaddr;
       break;
     }
   const std::uintptr_t page = getauxval(AT_PAGESZ);
   if (page == 0) return;
+  const auto page_start = [page](unsigned char* at) {
+    return at - (reinterpret_cast<std::uintptr_t>(at) & (page - 1));
+  };
   for (int i = 0; i < header->e_phnum; ++i) {
-    if (segments[i].p_type != PT_GNU_RELRO) continue;
+    if (segments[i].p_type != PT_GNU_RELRO || segments[i].p_vaddr < linked_at) continue;
     // Whole pages, rounded down at both ends as a loader rounds them: the
     // linker pads the segment's end to a page boundary.
-    const std::uintptr_t start = (bias + segments[i].p_vaddr) & ~(page - 1);
-    const std::uintptr_t end = (bias + segments[i].p_vaddr + segments[i].p_memsz) & ~(page - 1);
+    unsigned char* const first = image + (segments[i].p_vaddr - linked_at);
+    unsigned char* const start = page_start(first);
+    unsigned char* const end = page_start(first + segments[i].p_memsz);
     if (end > start)
-      static_cast<void>(mprotect(reinterpret_cast<void*>(start), end - start, PROT_READ));
+      static_cast<void>(mprotect(start, static_cast<std::size_t>(end - start), PROT_READ));
   }
 }
