@@ -29,6 +29,7 @@ void PairSummary::count(const PairRecord& record) {
   if (record.state == PairState::pending) {
     const std::uint64_t age = record.age.value_or(0);
     ++pending_by_age[age_bucket(age)];
+    pending_age_sum += age;
     if (!oldest_pending || age > *oldest_pending) oldest_pending = age;
   }
 }
