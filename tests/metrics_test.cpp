@@ -78,6 +78,28 @@ TEST(Metrics, LabelKeys) {
   for (const Case& c : cases) EXPECT_EQ(label_key_fault(c.key).empty(), c.taken) << c.key;
 }
 
+// A histogram's bucket counts what is at most its bound old, where the
+// summary's "under 1m" counts what is younger.
+TEST(Metrics, PendingBucketsHoldTheirBound) {
+  struct Case {
+    std::uint64_t age;
+    std::string le_60, le_600;
+  };
+  const Case cases[] = {{59, "1", "1"}, {60, "1", "1"}, {61, "0", "1"}, {600, "0", "1"}, {601, "0", "0"}};
+  for (const Case& c : cases) {
+    PairSummary pairs;
+    PairRecord pending;
+    pending.age = c.age;
+    pairs.count(pending);
+    const Summary files;
+    const RunRecord run;
+    const Labels none;
+    const std::string text = metrics_text({files, &pairs, run, none, std::nullopt});
+    EXPECT_NE(text.find("_bucket{le=\"60\"} " + c.le_60 + "\n"), std::string::npos) << c.age;
+    EXPECT_NE(text.find("_bucket{le=\"600\"} " + c.le_600 + "\n"), std::string::npos) << c.age;
+  }
+}
+
 // Two runs unlike each other write the same HELP and TYPE lines, so that
 // node_exporter takes files from both on one host.
 TEST(Metrics, SameHelpWhateverTheRun) {

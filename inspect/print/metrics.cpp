@@ -112,11 +112,9 @@ void pair_metrics(const PairSummary& s, Exposition& e) {
 
   constexpr std::string_view ages = "tarnwick_inspect_pending_age_seconds";
   e.metric(ages, "histogram", "Commands pending at the last run, by the seconds since they last changed.");
-  std::uint64_t below = 0;
-  for (std::size_t i = 0; i < AGE_BOUNDS.size(); ++i) {
-    below += s.pending_by_age[i];
-    e.sample("tarnwick_inspect_pending_age_seconds_bucket", "le", std::to_string(AGE_BOUNDS[i]), below);
-  }
+  for (std::size_t i = 0; i < AGE_BOUNDS.size(); ++i)
+    e.sample("tarnwick_inspect_pending_age_seconds_bucket", "le", std::to_string(AGE_BOUNDS[i]),
+             s.pending_at_most[i]);
   const std::uint64_t pending = s.of(PairState::pending);
   e.sample("tarnwick_inspect_pending_age_seconds_bucket", "le", "+Inf", pending);
   e.sample("tarnwick_inspect_pending_age_seconds_sum", {}, {}, s.pending_age_sum);
