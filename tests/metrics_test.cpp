@@ -244,7 +244,7 @@ TEST(Metrics, RunRecordAndLabels) {
   const std::string zeros = R"("skipped":0,"vanished":0,"excluded":0,"missing":0)";
   // clang-format off
   const Row rows[] = {
-    {{"--json", "--label", "site=north", "--label", "env=a=b", "good"},
+    {{"--json", "--label", "site=north", "--label", "env=a=b", "good/in/12345A.ok"},
      file + R"(,"site":"north","env":"a=b"})" "\n"
      R"({"type":"summary","schema":1,"files":1,"valid":1,"not-valid":0,"bad-name":0,"cannot-open":0,)" + zeros + RUN_FIELDS R"(0,"site":"north","env":"a=b"})" "\n",
      0, "labels close every record, in the order given; the value is all after the first ="},
