@@ -13,6 +13,7 @@
 #include "messages.h"
 #include "model/run_record.h"
 #include "print/metrics.h"
+#include "print/sink.h"
 #include "run_tool.h"
 #include "vardek_bytes.h"
 
@@ -65,6 +66,25 @@ TEST(Metrics, LastSuccessReadBack) {
   };
   // clang-format on
   for (const Case& c : cases) EXPECT_EQ(last_success_in(c.previous), c.ms) << c.why;
+}
+
+TEST(Metrics, TimesInText) {
+  struct Case {
+    std::int64_t ms;
+    const char* utc;
+    const char* seconds;
+  };
+  const Case cases[] = {
+      {0, "1970-01-01T00:00:00.000Z", "0.000"},
+      {42, "1970-01-01T00:00:00.042Z", "0.042"},
+      {1709251199999, "2024-02-29T23:59:59.999Z", "1709251199.999"},  // a leap day's last moment
+      {1796905361369, "2026-12-10T12:22:41.369Z", "1796905361.369"},
+      {-1, "1969-12-31T23:59:59.999Z", "-0.001"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(utc_time_text(c.ms), c.utc);
+    EXPECT_EQ(seconds_text(c.ms), c.seconds);
+  }
 }
 
 TEST(Metrics, LabelKeys) {

@@ -185,28 +185,11 @@ void files_summary(const Summary& s, std::string& out) {
   }
 }
 
-// RFC 3339, UTC, to the millisecond: "2026-12-10T12:19:16.042Z".
-std::string utc_text(std::int64_t ms) {
-  const std::int64_t seconds = ms >= 0 ? ms / 1000 : (ms - 999) / 1000;
-  const auto days = std::chrono::sys_days(std::chrono::days(seconds >= 0 ? seconds / 86400 : (seconds - 86399) / 86400));
-  const std::int64_t of_day = seconds - days.time_since_epoch().count() * std::int64_t{86400};
-  const std::chrono::year_month_day date(days);
-  char text[40];
-  const int n = std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02lld:%02lld:%02lld.%03lldZ",
-                              static_cast<int>(date.year()), static_cast<unsigned>(date.month()),
-                              static_cast<unsigned>(date.day()), static_cast<long long>(of_day / 3600),
-                              static_cast<long long>(of_day / 60 % 60), static_cast<long long>(of_day % 60),
-                              static_cast<long long>(ms - seconds * 1000));
-  return std::string(text, n > 0 ? static_cast<std::size_t>(n) : 0);
-}
-
 // How the run went: when, how long, where, which version, and its status.
 void run_fields(const RunRecord& run, std::string& out) {
-  string_field(out, "time", utc_text(run.start_ms));
+  string_field(out, "time", utc_time_text(run.start_ms));
   field(out, "duration_s");
-  out += std::to_string(run.duration_ms / 1000);
-  out += '.';
-  out += std::to_string(1000 + run.duration_ms % 1000).substr(1);
+  out += seconds_text(static_cast<std::int64_t>(run.duration_ms));
   string_field(out, "host", run.host);
   string_field(out, "version", run.version);
   number_field(out, "status", static_cast<std::uint64_t>(run.status));
@@ -318,4 +301,29 @@ class JsonSink final : public Sink {
 
 std::unique_ptr<Sink> json_sink(std::string& out, const Labels& labels) {
   return std::make_unique<JsonSink>(out, labels);
+}
+
+std::string utc_time_text(std::int64_t ms) {
+  const std::int64_t seconds = ms >= 0 ? ms / 1000 : (ms - 999) / 1000;
+  const auto days = std::chrono::sys_days(std::chrono::days(seconds >= 0 ? seconds / 86400 : (seconds - 86399) / 86400));
+  const std::int64_t of_day = seconds - days.time_since_epoch().count() * std::int64_t{86400};
+  const std::chrono::year_month_day date(days);
+  char text[40];
+  const int n = std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02lld:%02lld:%02lld.%03lldZ",
+                              static_cast<int>(date.year()), static_cast<unsigned>(date.month()),
+                              static_cast<unsigned>(date.day()), static_cast<long long>(of_day / 3600),
+                              static_cast<long long>(of_day / 60 % 60), static_cast<long long>(of_day % 60),
+                              static_cast<long long>(ms - seconds * 1000));
+  return std::string(text, n > 0 ? static_cast<std::size_t>(n) : 0);
+}
+
+std::string seconds_text(std::int64_t ms) {
+  std::string text = ms < 0 ? "-" : "";
+  const std::uint64_t magnitude =
+      ms < 0 ? static_cast<std::uint64_t>(-(ms + 1)) + 1 : static_cast<std::uint64_t>(ms);
+  text += std::to_string(magnitude / 1000);
+  const std::string fraction = std::to_string(1000 + magnitude % 1000);
+  text += '.';
+  text += fraction.substr(1);
+  return text;
 }

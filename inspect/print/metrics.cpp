@@ -3,21 +3,11 @@
 #include <array>
 #include <charconv>
 
+#include "print/sink.h"
+
 namespace {
 
 constexpr std::string_view LAST_SUCCESS = "tarnwick_inspect_last_success_timestamp_seconds";
-
-// Seconds, from milliseconds: "1765370000.125", "0.042".
-std::string seconds_text(std::int64_t ms) {
-  std::string text = ms < 0 ? "-" : "";
-  const std::uint64_t magnitude =
-      ms < 0 ? static_cast<std::uint64_t>(-(ms + 1)) + 1 : static_cast<std::uint64_t>(ms);
-  text += std::to_string(magnitude / 1000);
-  const std::string fraction = std::to_string(1000 + magnitude % 1000);
-  text += '.';
-  text += fraction.substr(1);
-  return text;
-}
 
 class Exposition {
  public:

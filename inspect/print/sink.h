@@ -58,4 +58,9 @@ std::unique_ptr<Sink> filtered(std::unique_ptr<Sink> sink, const Filter& filter)
 // An age as a person reads it: its two largest units, "2h 14m", "42s".
 std::string age_text(std::uint64_t seconds);
 
+// Milliseconds as seconds, for records and metrics: "1765370000.125", "0.042".
+std::string seconds_text(std::int64_t ms);
+// Milliseconds since 1970 as RFC 3339 in UTC: "2026-12-10T12:19:16.042Z".
+std::string utc_time_text(std::int64_t ms);
+
 #endif
