@@ -222,6 +222,13 @@ foreach(program tarnwick tarnwick-inspect)
   install(FILES completions/${program}.fish
           DESTINATION ${CMAKE_INSTALL_DATADIR}/fish/vendor_completions.d)
 endforeach()
+# The schema of the JSON records, two alert rules, and the units of the nightly audit (not
+# in the archive for any Linux, which may be unpacked anywhere: the units
+# name /usr/bin).
+install(FILES doc/tarnwick-inspect.schema.json doc/tarnwick-alerts.yml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/tarnwick)
+install(FILES packaging/systemd/tarnwick-audit@.service packaging/systemd/tarnwick-audit@.timer
+        DESTINATION lib/systemd/system)
 # The lintian override and the manual pages point to the README.
 install(FILES ${PROJECT_BINARY_DIR}/copyright ${PROJECT_BINARY_DIR}/changelog.gz
               ${PROJECT_BINARY_DIR}/README.md.gz
@@ -268,7 +275,8 @@ set(CPACK_RPM_PACKAGE_GROUP "Applications/File")
 set(CPACK_RPM_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
 set(CPACK_RPM_EXCLUDE_FROM_AUTO_FILELIST_ADDITION /usr/share/man /usr/share/man/man1
     /usr/share/bash-completion /usr/share/bash-completion/completions
-    /usr/share/zsh /usr/share/zsh/site-functions /usr/share/fish /usr/share/fish/vendor_completions.d)
+    /usr/share/zsh /usr/share/zsh/site-functions /usr/share/fish /usr/share/fish/vendor_completions.d
+    /usr/lib/systemd /usr/lib/systemd/system)
 set(CPACK_RPM_DEFAULT_DIR_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 # The build host and time are the same for every build of one commit. The

@@ -14,6 +14,7 @@ execute_process(
   COMMAND ${CMAKE_COMMAND} -E env DESTDIR=${root}
           ${CMAKE_COMMAND} --install ${BUILD} --prefix /${top} --strip
   OUTPUT_QUIET COMMAND_ERROR_IS_FATAL ANY)
+file(REMOVE_RECURSE ${root}/${top}/lib)
 file(COPY_FILE ${SOURCE}/LICENSE ${root}/${top}/LICENSE)
 file(COPY_FILE ${SOURCE}/doc/operators.md ${root}/${top}/README.md)
 file(COPY_FILE ${BUILD}/THIRD-PARTY-NOTICES.txt ${root}/${top}/THIRD-PARTY-NOTICES.txt)

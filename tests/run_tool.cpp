@@ -186,8 +186,47 @@ Outcome run_tool(const std::vector<std::string>& arguments,
 
 Outcome run_inspector(const std::vector<std::string>& arguments,
                       const std::vector<std::string>& launcher) {
-  return run_with_retries(binary_from("TARNWICK_INSPECT_BINARY", TARNWICK_BUILT_INSPECTOR), true,
-                          arguments, launcher);
+  Outcome outcome = run_with_retries(
+      binary_from("TARNWICK_INSPECT_BINARY", TARNWICK_BUILT_INSPECTOR), true, arguments, launcher);
+  outcome.out = fixed_run_fields(std::move(outcome.out));
+  return outcome;
+}
+
+namespace {
+
+// The length of what matches `form` at the start of `text`: 9 a digit,
+// * one or more digits, + one or more characters but a quote, any other
+// character itself; 0 when it does not match.
+std::size_t match_form(std::string_view text, std::string_view form) {
+  std::size_t at = 0;
+  for (const char f : form) {
+    const auto is_digit = [&](std::size_t i) { return i < text.size() && text[i] >= '0' && text[i] <= '9'; };
+    if (f == '9' || f == '*') {
+      if (!is_digit(at)) return 0;
+      ++at;
+      while (f == '*' && is_digit(at)) ++at;
+    } else if (f == '+') {
+      if (at >= text.size() || text[at] == '"') return 0;
+      while (at < text.size() && text[at] != '"') ++at;
+    } else {
+      if (at >= text.size() || text[at] != f) return 0;
+      ++at;
+    }
+  }
+  return at;
+}
+
+}  // namespace
+
+std::string fixed_run_fields(std::string out) {
+  static const std::string form = std::string(R"(,"time":"9999-99-99T99:99:99.999Z","duration_s":*.999,"host":"+","version":")") +
+                                  TARNWICK_VERSION + "\"";
+  static const std::string fixed = R"(,"time":"TIME","duration_s":0,"host":"HOST","version":"VERSION")";
+  for (std::size_t at = out.find(R"(,"time":")"); at != std::string::npos; at = out.find(R"(,"time":")", at + 1)) {
+    const std::size_t length = match_form(std::string_view(out).substr(at), form);
+    if (length > 0) out.replace(at, length, fixed);
+  }
+  return out;
 }
 
 ScratchDir::ScratchDir() : previous_(std::filesystem::current_path()) {

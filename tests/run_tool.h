@@ -26,12 +26,21 @@ Outcome run_tool(const std::vector<std::string>& arguments,
                  const std::vector<std::string>& launcher = {});
 
 // The same for tarnwick-inspect: TARNWICK_INSPECT_BINARY replaces the one
-// that was built.
+// that was built. Its standard output goes through fixed_run_fields.
 Outcome run_inspector(const std::vector<std::string>& arguments,
                       const std::vector<std::string>& launcher = {});
 
 // The tool's binary under test: TARNWICK_BINARY, or the one that was built.
 std::string tool_binary();
+
+// A run record's fields that differ from run to run, made the same where
+// they are well formed, so that a summary compares byte for byte:
+// "time":"2026-12-10T12:19:16.042Z","duration_s":0.012,"host":"vm","version":"1.0.0"
+// becomes "time":"TIME","duration_s":0,"host":"HOST","version":"VERSION".
+// A field out of form is left as it is, and fails the comparison.
+std::string fixed_run_fields(std::string out);
+// The run record's fields as fixed_run_fields leaves them; the status follows.
+#define RUN_FIELDS R"(,"time":"TIME","duration_s":0,"host":"HOST","version":"VERSION","status":)"
 
 // True when the tool runs through an emulator set in the environment: tests
 // that watch the native process (tracing, privileges) do not apply then.

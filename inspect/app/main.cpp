@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/disk_spool.h"
+#include "app/metrics_file.h"
 #include "app/operands.h"
 #include "app/status.h"
 #include "app/options.h"
@@ -18,6 +19,7 @@
 #include "pairs/pair_stream.h"
 #include "platform/console.h"
 #include "platform/errors.h"
+#include "platform/host.h"
 #include "platform/limits.h"
 #include "print/sink.h"
 #include "run/run.h"
@@ -33,7 +35,7 @@ namespace {
 std::unique_ptr<Sink> sink_for(const Options& options, std::string& out, const Say& say) {
   std::unique_ptr<Sink> sink = options.failure_paths
                                    ? paths_sink(out, options.print0 ? '\0' : '\n', say)
-                               : options.json ? json_sink(out)
+                               : options.json ? json_sink(out, options.labels)
                                               : text_sink(out);
   return filtered(std::move(sink),
                   {.failures_only = options.quiet || options.failure_paths,
@@ -46,7 +48,15 @@ std::int64_t seconds_since_1970() {
       .count();
 }
 
+std::int64_t milliseconds_since_1970() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
 int inspect_all(int argc, char** argv) {
+  const std::int64_t start_ms = milliseconds_since_1970();
+  const auto started = std::chrono::steady_clock::now();
   const Options options = parse_command_line(argc, argv);
   std::FILE* list = nullptr;
   if (!options.files_from.empty()) {
@@ -85,6 +95,11 @@ int inspect_all(int argc, char** argv) {
   if (options.pairs) pairs.emplace(seconds_since_1970(), &spool);
   PairSummary pair_summary;
   std::vector<PairRecord> pair_records;
+  RunRecord run_record;
+  run_record.start_ms = start_ms;
+  run_record.host = host_name();
+  run_record.version = TARNWICK_VERSION;
+  std::string metrics_failure;
   const auto hand_on_pairs = [&] {
     for (const PairRecord& record : pair_records) {
       pair_summary.count(record);
@@ -111,7 +126,23 @@ int inspect_all(int argc, char** argv) {
       pairs->finish(pair_records);
       hand_on_pairs();
     }
-    sink->summary({summary, pairs ? &pair_summary : nullptr, stats});
+    const RunEnd end{summary, pairs ? &pair_summary : nullptr, operands.failed(),
+                     options.min_files, options.max_pending};
+    run_record.status = run_status(end);
+    run_record.duration_ms = static_cast<std::uint64_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started)
+            .count());
+    run_record.min_files_given = options.min_files_given;
+    run_record.min_files = options.min_files;
+    run_record.too_few_files = too_few_files(end);
+    SystemError metrics_error;
+    if (!options.metrics.empty() &&
+        !write_metrics_file(options.metrics, summary, pairs ? &pair_summary : nullptr, run_record,
+                            options.labels, metrics_error)) {
+      metrics_failure = "cannot write the metrics '" + options.metrics + "': " + metrics_error.text;
+      run_record.status = RC_OTHER_PROBLEM;
+    }
+    sink->summary({summary, pairs ? &pair_summary : nullptr, stats, &run_record});
     output.finish();
   } catch (const WriteFailed& failed) {
     progress.clear();
@@ -137,7 +168,9 @@ int inspect_all(int argc, char** argv) {
         stderr, "tarnwick-inspect: %llu %s judged, fewer than --min-files %llu\n",
         static_cast<unsigned long long>(summary.files), summary.files == 1 ? "file" : "files",
         static_cast<unsigned long long>(options.min_files)));
-  return run_status(end);
+  if (!metrics_failure.empty())
+    static_cast<void>(std::fprintf(stderr, "tarnwick-inspect: %s\n", metrics_failure.c_str()));
+  return run_record.status;
 }
 
 // What cannot go on (no memory for a listing, a thread that cannot start)

@@ -44,6 +44,10 @@ constexpr const char* USAGE =
     "  -x, --one-file-system  do not walk into other file systems\n"
     "      --min-files N  fail, with 3, when fewer than N files are judged:\n"
     "                     an empty or unmounted spool is no all clear\n"
+    "      --metrics FILE write the run's metrics to FILE, for Prometheus'\n"
+    "                     node_exporter (written beside it, then renamed)\n"
+    "      --label KEY=VALUE  add the field KEY to every JSON record, and the\n"
+    "                     label KEY to every metric (repeatable)\n"
     "      --help         show this help and exit\n"
     "      --version      show the version and exit\n"
     "\n"
@@ -125,6 +129,9 @@ Options parse_command_line(int argc, char** argv) {
   app.add_option("-j,--jobs", jobs);
   app.add_option("--files-from", options.files_from);
   app.add_flag("-0,--null", options.null_separated);
+  std::vector<std::string> labels;
+  CLI::Option* const metrics = app.add_option("--metrics", options.metrics);
+  app.add_option("--label", labels)->allow_extra_args(false);
   app.add_option("paths", options.paths);
   try {
     app.parse(argc, argv);
@@ -144,6 +151,7 @@ Options parse_command_line(int argc, char** argv) {
   if (!max_depth.empty())
     options.max_depth = static_cast<int>(
         count_of("--max-depth", max_depth, 0, INT_MAX, "a number of levels, 0 or more"));
+  options.min_files_given = !min_files.empty();
   if (!min_files.empty())
     options.min_files = count_of("--min-files", min_files, 0, UINT64_MAX, "a number of files, 0 or more");
   if (!max_pending.empty()) {
@@ -152,6 +160,18 @@ Options parse_command_line(int argc, char** argv) {
   }
   if (!jobs.empty())
     options.jobs = static_cast<unsigned>(count_of("--jobs", jobs, 1, 1024, "a number of threads from 1 to 1024"));
+  for (const std::string& label : labels) {
+    const std::size_t equals = label.find('=');
+    if (equals == std::string::npos) bad_command_line("--label takes KEY=VALUE, not '" + label + "'");
+    const std::string key = label.substr(0, equals);
+    const std::string_view fault = label_key_fault(key);
+    if (!fault.empty())
+      bad_command_line("--label: the key '" + key + "' must be one that " + std::string(fault));
+    for (const auto& given : options.labels)
+      if (given.first == key) bad_command_line("--label: the key '" + key + "' is given twice");
+    options.labels.emplace_back(key, label.substr(equals + 1));
+  }
+  if (metrics->count() > 0 && options.metrics.empty()) bad_command_line("--metrics takes a file name");
   if (options.paths.empty() && options.files_from.empty())
     bad_command_line("no path given, and no --files-from");
   if (options.null_separated && options.files_from.empty())

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "model/run_record.h"
+
 struct Options {
   bool json = false;
   bool quiet = false;
@@ -25,7 +27,10 @@ struct Options {
   int max_depth = -1;  // -1: all the way down
   bool one_file_system = false;
   std::uint64_t min_files = 0;
+  bool min_files_given = false;
   std::optional<std::chrono::milliseconds> max_pending;  // with --pairs
+  std::string metrics;  // --metrics FILE
+  Labels labels;        // --label KEY=VALUE, in the order given
   std::vector<std::string> paths;
 };
 

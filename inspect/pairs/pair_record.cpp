@@ -29,6 +29,9 @@ void PairSummary::count(const PairRecord& record) {
   if (record.state == PairState::pending) {
     const std::uint64_t age = record.age.value_or(0);
     ++pending_by_age[age_bucket(age)];
+    pending_age_sum += age;
+    for (std::size_t i = 0; i < AGE_BOUNDS.size(); ++i)
+      if (age <= AGE_BOUNDS[i]) ++pending_at_most[i];
     if (!oldest_pending || age > *oldest_pending) oldest_pending = age;
   }
 }

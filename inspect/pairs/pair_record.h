@@ -56,6 +56,10 @@ struct PairSummary {
   std::uint64_t answered_ok = 0, answered_fail = 0;  // the answered, by outcome
   std::array<std::uint64_t, AGE_NAMES.size()> pending_by_age{};
   std::optional<std::uint64_t> oldest_pending;  // seconds, when any is pending
+  std::uint64_t pending_age_sum = 0;            // seconds, of every pending command
+  // Pending commands at most each bound old, as a histogram counts them
+  // (under_1m above counts those younger than 60 s; this, 60 s and less).
+  std::array<std::uint64_t, AGE_BOUNDS.size()> pending_at_most{};
 
   void count(const PairRecord& record);
   std::uint64_t of(PairState state) const {

@@ -1,6 +1,8 @@
 // JSON Lines for scripts: one object a file and one a pair, then the
 // summary objects. The names of the fields are fixed; scripts depend on
 // them.
+#include <chrono>
+#include <cstdio>
 #include <string>
 
 #include "model/finding.h"
@@ -81,7 +83,7 @@ void pair_summary(const PairSummary& s, std::string& out) {
     out += "\":";
     out += std::to_string(s.pending_by_age[i]);
   }
-  out += "}}\n";
+  out += '}';
 }
 
 void name_fields(const FileReport& report, std::string& out) {
@@ -181,12 +183,26 @@ void files_summary(const Summary& s, std::string& out) {
     }
     out += '}';
   }
-  out += "}\n";
+}
+
+// How the run went: when, how long, where, which version, and its status.
+void run_fields(const RunRecord& run, std::string& out) {
+  string_field(out, "time", utc_time_text(run.start_ms));
+  field(out, "duration_s");
+  out += seconds_text(static_cast<std::int64_t>(run.duration_ms));
+  string_field(out, "host", run.host);
+  string_field(out, "version", run.version);
+  number_field(out, "status", static_cast<std::uint64_t>(run.status));
+  if (run.min_files_given) {
+    number_field(out, "min_files", run.min_files);
+    field(out, "too_few_files");
+    out += run.too_few_files ? "true" : "false";
+  }
 }
 
 class JsonSink final : public Sink {
  public:
-  explicit JsonSink(std::string& out) : out_(out) {}
+  JsonSink(std::string& out, const Labels& labels) : out_(out), labels_(labels) {}
 
   void file(const FileReport& report) override {
     std::string& out = out_;
@@ -235,7 +251,7 @@ class JsonSink final : public Sink {
       if (longer_than_judged(report.read))
         number_field(out, "size", report.read.size);
     }
-    out += "}\n";
+    end_record();
   }
 
   void pair(const PairRecord& r) override {
@@ -257,20 +273,57 @@ class JsonSink final : public Sink {
       string_field(out, "error", r.error.text);
       string_field(out, "errno", errno_name(r.error.number));
     }
-    out += "}\n";
+    end_record();
   }
 
   void summary(const RunSummary& summary) override {
-    if (summary.pairs != nullptr) pair_summary(*summary.pairs, out_);
+    if (summary.pairs != nullptr) {
+      pair_summary(*summary.pairs, out_);
+      end_record();
+    }
     files_summary(summary.files, out_);
+    if (summary.run != nullptr) run_fields(*summary.run, out_);
+    end_record();
   }
 
  private:
+  // The operator's fixed fields close every record.
+  void end_record() {
+    for (const auto& [key, value] : labels_) string_field(out_, key, value);
+    out_ += "}\n";
+  }
+
   std::string& out_;
+  Labels labels_;
 };
 
 }  // namespace
 
-std::unique_ptr<Sink> json_sink(std::string& out) {
-  return std::make_unique<JsonSink>(out);
+std::unique_ptr<Sink> json_sink(std::string& out, const Labels& labels) {
+  return std::make_unique<JsonSink>(out, labels);
+}
+
+std::string utc_time_text(std::int64_t ms) {
+  const std::int64_t seconds = ms >= 0 ? ms / 1000 : (ms - 999) / 1000;
+  const auto days = std::chrono::sys_days(std::chrono::days(seconds >= 0 ? seconds / 86400 : (seconds - 86399) / 86400));
+  const std::int64_t of_day = seconds - days.time_since_epoch().count() * std::int64_t{86400};
+  const std::chrono::year_month_day date(days);
+  char text[40];
+  const int n = std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02lld:%02lld:%02lld.%03lldZ",
+                              static_cast<int>(date.year()), static_cast<unsigned>(date.month()),
+                              static_cast<unsigned>(date.day()), static_cast<long long>(of_day / 3600),
+                              static_cast<long long>(of_day / 60 % 60), static_cast<long long>(of_day % 60),
+                              static_cast<long long>(ms - seconds * 1000));
+  return std::string(text, n > 0 ? static_cast<std::size_t>(n) : 0);
+}
+
+std::string seconds_text(std::int64_t ms) {
+  std::string text = ms < 0 ? "-" : "";
+  const std::uint64_t magnitude =
+      ms < 0 ? static_cast<std::uint64_t>(-(ms + 1)) + 1 : static_cast<std::uint64_t>(ms);
+  text += std::to_string(magnitude / 1000);
+  const std::string fraction = std::to_string(1000 + magnitude % 1000);
+  text += '.';
+  text += fraction.substr(1);
+  return text;
 }

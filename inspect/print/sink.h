@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "model/report.h"
+#include "model/run_record.h"
 #include "model/summary.h"
 #include "pairs/pair_record.h"
 
@@ -20,6 +21,7 @@ struct RunSummary {
   const Summary& files;
   const PairSummary* pairs = nullptr;  // with --pairs
   RunStats stats;
+  const RunRecord* run = nullptr;  // when, where and how the run ended
 };
 
 class Sink {
@@ -32,7 +34,8 @@ class Sink {
 
 // Each appends its lines to `out`, which the caller writes out.
 std::unique_ptr<Sink> text_sink(std::string& out);
-std::unique_ptr<Sink> json_sink(std::string& out);
+// JSON records end in the operator's fixed fields, `labels`.
+std::unique_ptr<Sink> json_sink(std::string& out, const Labels& labels = {});
 // Says a line to the user, beside the report: on standard error.
 using Say = std::function<void(std::string_view line)>;
 
@@ -54,5 +57,10 @@ std::unique_ptr<Sink> filtered(std::unique_ptr<Sink> sink, const Filter& filter)
 
 // An age as a person reads it: its two largest units, "2h 14m", "42s".
 std::string age_text(std::uint64_t seconds);
+
+// Milliseconds as seconds, for records and metrics: "1765370000.125", "0.042".
+std::string seconds_text(std::int64_t ms);
+// Milliseconds since 1970 as RFC 3339 in UTC: "2026-12-10T12:19:16.042Z".
+std::string utc_time_text(std::int64_t ms);
 
 #endif
