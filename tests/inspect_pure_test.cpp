@@ -48,6 +48,8 @@ TEST(InspectPure, Glob) {
     {"[!]]",        "a",           true,  "and after the negation"},
     {"[a-]",        "-",           true,  "a - before the ] is a member"},
     {"[\\]]",       "]",           true,  "an escaped ] in a set"},
+    {"[Z-\\]]",     "]",           true,  "an escaped ] ends a range too"},
+    {"[Z-\\]]",     "\\]",         false, "and the range is the whole set"},
     {"[abc",        "[abc",        true,  "a set that never closes is the bytes as they are"},
     {"[abc",        "a",           false, "and not a set"},
     {"\\*",         "*",           true,  "an escaped star is a star"},

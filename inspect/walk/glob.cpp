@@ -21,8 +21,10 @@ bool set_takes(std::string_view pattern, std::size_t& at, unsigned char byte,
     ++i;
     auto high = low;
     if (i + 1 < pattern.size() && pattern[i] == '-' && pattern[i + 1] != ']') {
-      high = static_cast<unsigned char>(pattern[i + 1]);
-      i += 2;
+      std::size_t end = i + 1;  // a range's end may be escaped too
+      if (pattern[end] == '\\' && end + 1 < pattern.size()) ++end;
+      high = static_cast<unsigned char>(pattern[end]);
+      i = end + 1;
     }
     if (byte >= low && byte <= high) taken = true;
   }
