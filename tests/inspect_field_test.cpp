@@ -25,6 +25,7 @@
 #include "judge/judge.h"
 #include "judge/read_strategy.h"
 #include "platform/directories.h"
+#include "platform/limits.h"
 #include "messages.h"
 #include "run_tool.h"
 #include "vardek_bytes.h"
@@ -180,6 +181,39 @@ TEST(InspectField, ThreadsAddedDuringARunChangeNoReport) {
     const std::vector<std::string> got = reports(row.jobs, row.waits);
     ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &limit), 0);
     EXPECT_EQ(got, one);
+  }
+}
+
+// How many folders a walk may hold open under a limit on descriptors: all
+// that the threads' files, the standard streams, the list and the C library
+// leave, and never fewer than 8.
+TEST(InspectField, DirectoryBudget) {
+  rlimit limit{};
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &limit), 0);
+  struct Row {
+    unsigned jobs;
+    rlim_t descriptors;
+    std::size_t budget;
+    const char* why;
+  };
+  // clang-format off
+  const Row rows[] = {
+    {0, 20,   8,    "below the reserve: 8 all the same"},
+    {0, 24,   8,    "16 kept back, 8 left"},
+    {0, 25,   9,    "one more descriptor, one more folder"},
+    {4, 29,   9,    "each thread keeps one back"},
+    {0, 1024, 1008, "a common limit"},
+  };
+  // clang-format on
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.why);
+    if (row.descriptors > limit.rlim_max) continue;
+    rlimit low = limit;
+    low.rlim_cur = row.descriptors;
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &low), 0);
+    const std::size_t budget = directory_budget(row.jobs);
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &limit), 0);
+    EXPECT_EQ(budget, row.budget);
   }
 }
 

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/numbers.h"
@@ -25,6 +26,8 @@ struct GlobRow {
 
 TEST(InspectPure, Glob) {
   const std::string long_a(4096, 'a');
+  const std::string long_bracket(4096, '[');
+  const std::string unclosed = "*" + std::string(200, '[') + "x";
   // clang-format off
   const GlobRow rows[] = {
     {"",            "",            true,  "the empty pattern takes the empty name"},
@@ -45,6 +48,8 @@ TEST(InspectPure, Glob) {
     {"[!]]",        "a",           true,  "and after the negation"},
     {"[a-]",        "-",           true,  "a - before the ] is a member"},
     {"[\\]]",       "]",           true,  "an escaped ] in a set"},
+    {"[Z-\\]]",     "]",           true,  "an escaped ] ends a range too"},
+    {"[Z-\\]]",     "\\]",         false, "and the range is the whole set"},
     {"[abc",        "[abc",        true,  "a set that never closes is the bytes as they are"},
     {"[abc",        "a",           false, "and not a set"},
     {"\\*",         "*",           true,  "an escaped star is a star"},
@@ -54,11 +59,15 @@ TEST(InspectPure, Glob) {
     {"[\x80-\xff]", "a",           false, "and ASCII lies below them"},
     {"*a*a*a*a*a*b", long_a,       false, "a pathological pattern on a long name ends"},
     {"*a*a*a*a*a*a", long_a,       true,  "and matches when it should"},
+    {unclosed.c_str(), long_bracket, false, "sets that never close are not read again at each try of the star"},
   };
   // clang-format on
   for (const GlobRow& row : rows) {
     SCOPED_TRACE(row.why);
-    EXPECT_EQ(glob_matches(row.pattern, row.name), row.matches) << row.pattern;
+    std::size_t steps = 0;
+    EXPECT_EQ(glob_matches(row.pattern, row.name, steps), row.matches) << row.pattern;
+    const std::size_t pattern_size = std::string_view(row.pattern).size();
+    EXPECT_LE(steps, glob_step_bound(pattern_size, row.name.size()));
   }
 }
 

@@ -593,7 +593,9 @@ TEST(Inspect, CommandLine) {
               (Outcome{"", "tarnwick-inspect: cannot write the report: Broken pipe\n", 3}));
   }
   const Outcome help = run_inspector({"--help"});
-  EXPECT_TRUE(help.out.starts_with("Usage: tarnwick-inspect [OPTION]... PATH...\n")) << help.out;
+  EXPECT_TRUE(help.out.starts_with("Usage: tarnwick-inspect [OPTION]... PATH...\n"
+                                   "       tarnwick-inspect [OPTION]... --files-from FILE [-0]\n"))
+      << help.out;
   EXPECT_EQ(help.status, 0);
   EXPECT_EQ(run_inspector({"--version"}), (Outcome{"tarnwick-inspect " TARNWICK_VERSION "\n", "", 0}));
   // A small stack (ulimit -s 64) is no reason to crash; the sanitizers'

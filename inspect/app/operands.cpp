@@ -25,12 +25,6 @@ bool Operands::next(std::string& operand) {
       continue;
     }
     const char* begin = buffer_.get() + at_;
-    // A NUL cannot be part of a path: the name checked would not be the
-    // file opened. A list that holds one was meant for -0.
-    if (separator_ != '\0' && std::memchr(begin, '\0', filled_ - at_))
-      throw std::runtime_error(
-          "the list holds a NUL byte, which no path can: for a list of "
-          "paths that end in NUL bytes, give -0");
     const void* found = std::memchr(begin, separator_, filled_ - at_);
     const std::size_t size =
         found ? static_cast<std::size_t>(static_cast<const char*>(found) - begin)
@@ -49,6 +43,13 @@ bool Operands::refill() {
   errno = 0;
   filled_ = std::fread(buffer_.get(), 1, size_, list_);
   at_ = 0;
+  // A NUL cannot be part of a path: the name checked would not be the file
+  // opened. A list that holds one was meant for -0. Looked for once a
+  // buffer, not once a path.
+  if (separator_ != '\0' && std::memchr(buffer_.get(), '\0', filled_))
+    throw std::runtime_error(
+        "the list holds a NUL byte, which no path can: for a list of "
+        "paths that end in NUL bytes, give -0");
   if (filled_ > 0) return true;
   failed_ = std::ferror(list_) != 0;
   if (failed_) error_ = errno;

@@ -2,6 +2,16 @@
 
 namespace {
 
+// No caller below passes an offset past `size` for a sample the judge kept,
+// which holds the first min(length, CHECKED_START_SIZE) bytes: every test
+// after the length one is made on MIN_FILE_SIZE bytes or more, which fill
+// the start part whole, and each looks inside it (below);
+// the length test reads from 0, and from the end part at end_size - beyond,
+// with 0 < beyond <= end_size. The check stays for a report made otherwise.
+static_assert(MIN_FILE_SIZE >= CHECKED_START_SIZE);
+static_assert(ID_OFFSET + sizeof ID_SHORT <= CHECKED_START_SIZE &&
+              HEAD_AFTER_SHORT_ID + sizeof TIMESTAMP_HEAD <= CHECKED_START_SIZE &&
+              HEAD_AFTER_LONG_ID + sizeof TIMESTAMP_HEAD <= CHECKED_START_SIZE);
 std::string bytes_at(const unsigned char* bytes, std::size_t size,
                      std::size_t offset, std::size_t count) {
   if (offset >= size) return {};
