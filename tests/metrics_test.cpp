@@ -3,6 +3,8 @@
 // Prometheus' own checker; the run's fields in the JSON summary; --label.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -274,11 +276,15 @@ TEST(Metrics, RunRecordAndLabels) {
     {{"--label", "path=x", "good"}, "", 3, "a key the records carry"},
     {{"--label", "site", "good"}, "", 3, "no ="},
     {{"--label", "site=a", "--label", "site=b", "good"}, "", 3, "a key given twice"},
+    {{"--label", "site=\xff", "good"}, "", 3, "a value that is not UTF-8, which no record or metric could hold"},
     {{"--metrics", "", "good"}, "", 3, "no file name"},
   };
   // clang-format on
   for (const Row& row : rows) {
     SCOPED_TRACE(row.why);
+    // Windows hands a program its arguments as UTF-16: no stray byte arrives.
+    const auto stray = [](const std::string& a) { return a.find('\xff') != std::string::npos; };
+    if (tool_is_windows_program() && std::any_of(row.args.begin(), row.args.end(), stray)) continue;
     const Outcome outcome = run_inspector(row.args);
     EXPECT_EQ(outcome.status, row.status);
     if (row.status != 3) {

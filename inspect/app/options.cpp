@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "app/numbers.h"
+#include "print/escape.h"
 #include "vardek_rules.h"
 
 namespace {
@@ -169,7 +170,15 @@ Options parse_command_line(int argc, char** argv) {
       bad_command_line("--label: the key '" + key + "' must be one that " + std::string(fault));
     for (const auto& given : options.labels)
       if (given.first == key) bad_command_line("--label: the key '" + key + "' is given twice");
-    options.labels.emplace_back(key, label.substr(equals + 1));
+    // A label is written into the JSON records and the metrics as it is:
+    // a value that is not UTF-8 would make both unreadable.
+    const std::string_view value = std::string_view(label).substr(equals + 1);
+    for (std::size_t at = 0; at < value.size();) {
+      const std::size_t length = utf8_sequence(value, at);
+      if (length == 0) bad_command_line("--label: the value of '" + key + "' is not UTF-8 text");
+      at += length;
+    }
+    options.labels.emplace_back(key, value);
   }
   if (metrics->count() > 0 && options.metrics.empty()) bad_command_line("--metrics takes a file name");
   if (options.paths.empty() && options.files_from.empty())
