@@ -249,6 +249,13 @@ TEST(Metrics, LastCleanRunKept) {
   EXPECT_EQ(series_of("m.prom").at(last), clean);
   EXPECT_EQ(series_of("m.prom").at("tarnwick_inspect_run_exit_status"), "3");
   expect_promtool_accepts("m.prom");
+  // A report that cannot be written fails the run, and the metrics say so.
+  if (!tool_is_windows_program()) {
+    const std::vector<std::string> full = {"sh", "-c", "exec \"$@\" >/dev/full", "sh"};
+    ASSERT_EQ(run_inspector({"--metrics", "m.prom", "good"}, full).status, 3);
+    EXPECT_EQ(series_of("m.prom").at("tarnwick_inspect_run_exit_status"), "3");
+    EXPECT_EQ(series_of("m.prom").at(last), clean);
+  }
   // A metrics file that cannot be written fails the run, and says why.
   fs::create_directories("m.dir");
   const Outcome unwritable = run_inspector({"--summary", "--metrics", "m.dir", "good"});

@@ -100,6 +100,13 @@ int inspect_all(int argc, char** argv) {
   run_record.host = host_name();
   run_record.version = TARNWICK_VERSION;
   std::string metrics_failure;
+  const std::optional<std::int64_t> last_success =
+      options.metrics.empty() ? std::nullopt : last_success_before(options.metrics);
+  const auto elapsed_ms = [&] {
+    return static_cast<std::uint64_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started)
+            .count());
+  };
   const auto hand_on_pairs = [&] {
     for (const PairRecord& record : pair_records) {
       pair_summary.count(record);
@@ -129,15 +136,13 @@ int inspect_all(int argc, char** argv) {
     const RunEnd end{summary, pairs ? &pair_summary : nullptr, operands.failed(),
                      options.min_files, options.max_pending};
     run_record.status = run_status(end);
-    run_record.duration_ms = static_cast<std::uint64_t>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started)
-            .count());
+    run_record.duration_ms = elapsed_ms();
     run_record.min_files_given = options.min_files_given;
     run_record.min_files = options.min_files;
     run_record.too_few_files = too_few_files(end);
     SystemError metrics_error;
     if (!options.metrics.empty() &&
-        !write_metrics_file(options.metrics, summary, pairs ? &pair_summary : nullptr, run_record,
+        !write_metrics_file(options.metrics, last_success, summary, pairs ? &pair_summary : nullptr, run_record,
                             options.labels, metrics_error)) {
       metrics_failure = "cannot write the metrics '" + options.metrics + "': " + metrics_error.text;
       run_record.status = RC_OTHER_PROBLEM;
@@ -148,6 +153,16 @@ int inspect_all(int argc, char** argv) {
     progress.clear();
     static_cast<void>(std::fprintf(stderr, "tarnwick-inspect: cannot write the report: %s\n",
                                    error_text(failed.error).c_str()));
+    // The monitoring learns that the run failed, with what was judged
+    // before it stopped, rather than keep the last run's figures.
+    run_record.status = RC_OTHER_PROBLEM;
+    run_record.duration_ms = elapsed_ms();
+    SystemError metrics_error;
+    if (!options.metrics.empty() &&
+        !write_metrics_file(options.metrics, last_success, summary, pairs ? &pair_summary : nullptr, run_record,
+                            options.labels, metrics_error))
+      static_cast<void>(std::fprintf(stderr, "tarnwick-inspect: cannot write the metrics '%s': %s\n",
+                                     options.metrics.c_str(), metrics_error.text.c_str()));
     return RC_OTHER_PROBLEM;
   } catch (...) {
     // What was judged before the failure is still reported.
