@@ -58,7 +58,9 @@ TEST(InspectField, Defects) {
   const std::string seven_hundred = summary_line({.valid = 700});
 
   // Two FIFOs named first hold both workers while the walk runs ahead,
-  // each file waiting with its folder open.
+  // each file waiting with its folder open. Their writers open them for
+  // reading and writing, which never waits: a FIFO read before its writer
+  // came leaves no writer blocked for good.
   std::vector<std::string> held = {"--summary", "-j", "2", "in/11111A.ok"};
   for (int i = 0; i < 63; ++i) held.emplace_back("x");
   held.emplace_back("in/22222A.ok");
@@ -70,7 +72,7 @@ TEST(InspectField, Defects) {
   ASSERT_EQ(mkfifo("in/33333A.ok", 0600), 0);
   const std::vector<std::string> slow_writers = {
       "sh", "-c",
-      "(sleep 1; echo >in/11111A.ok) & (sleep 1; echo >in/22222A.ok) & exec prlimit --nofile=64:64 \"$@\"",
+      "(sleep 1; echo 1<>in/11111A.ok) & (sleep 1; echo 1<>in/22222A.ok) & exec prlimit --nofile=64:64 \"$@\"",
       "sh"};
 
   const std::string memory_limit = "ulimit -v 400000";
