@@ -21,6 +21,10 @@ _tarnwick_inspect() {
         mapfile -t COMPREPLY < <(compgen -W "$(seq 1 "$cores")" -- "$cur")
         return 0
         ;;
+      --io)
+        mapfile -t COMPREPLY < <(compgen -W 'auto threads uring' -- "$cur")
+        return 0
+        ;;
       --exclude | --min-age | --max-depth | --min-files | --max-pending | --label)
         return 0
         ;;
@@ -32,7 +36,7 @@ _tarnwick_inspect() {
         ;;
     esac
     if [[ $cur == -* ]]; then
-      mapfile -t COMPREPLY < <(compgen -W '--json -q --quiet --summary -j --jobs
+      mapfile -t COMPREPLY < <(compgen -W '--json -q --quiet --summary -j --jobs --io
         --files-from -0 --null -l --files-with-failures --print0 --stats
         --exclude --min-age --max-depth -x --one-file-system --min-files
         --pairs --max-pending --metrics --label --help --version --' -- "$cur")

@@ -23,6 +23,7 @@ complete -c tarnwick-inspect -l metrics -r -F -d 'Write the metrics for node_exp
 complete -c tarnwick-inspect -l label -x -d 'Add KEY=VALUE to every record and metric'
 complete -c tarnwick-inspect -s x -l one-file-system -d 'Do not walk into other file systems'
 complete -c tarnwick-inspect -s j -l jobs -x -a '(__tarnwick_inspect_jobs)' -d 'Threads'
+complete -c tarnwick-inspect -l io -x -a 'auto threads uring' -d 'How files are read'
 complete -c tarnwick-inspect -l files-from -r -F -d 'Take paths from FILE (- is standard input)'
 complete -c tarnwick-inspect -s 0 -l null -d 'Paths in FILE end in a NUL byte'
 complete -c tarnwick-inspect -l help -d 'Show the options and exit'

@@ -113,15 +113,16 @@ TEST(InspectField, Defects) {
 TEST(InspectField, AFailingSinkStopsTheThreads) {
   const ScratchDir dir;
   write_folders(dir, 300);
-  for (const unsigned jobs : {1U, 2U, 8U}) {
-    SCOPED_TRACE(jobs);
+  for (const RunOptions& run : {RunOptions{.jobs = 1}, RunOptions{.jobs = 2}, RunOptions{.jobs = 8},
+                                RunOptions{.io = Io::uring, .jobs = 0}}) {
+    SCOPED_TRACE(run.jobs);
     bool given = false;
     int reports = 0;
     const auto operands = [&](std::string& operand) {
       operand = "spool";
       return !std::exchange(given, true);
     };
-    EXPECT_THROW(inspect(operands, {}, {}, {.jobs = jobs},
+    EXPECT_THROW(inspect(operands, {}, {}, run,
                          [&](FileReport&&) {
                            if (++reports == 70) throw std::runtime_error("out of memory");
                          },
@@ -146,22 +147,23 @@ TEST(InspectField, ThreadsAddedDuringARunChangeNoReport) {
   write_folders(dir, 3000);
   dir.write("spool/1500/in/12345B.ok", vardek_bytes().substr(0, 20));
   dir.write("spool/2500/in/bad-name", vardek_bytes());
-  const auto reports = [&](unsigned jobs, std::uint64_t (*waits)()) {
+  const auto reports = [&](Io io, unsigned jobs, std::uint64_t (*waits)()) {
     std::vector<std::string> lines;
     bool given = false;
     inspect([&](std::string& operand) { operand = "spool"; return !std::exchange(given, true); }, {}, {},
-            {.jobs = jobs, .thread_waits = waits},
+            {.io = io, .jobs = jobs, .thread_waits = waits},
             [&](FileReport&& report) {
               lines.push_back(report.path + ' ' + std::string(verdict_name(report.verdict)) + ' ' + report.error.text);
             },
             {});
     return lines;
   };
-  const std::vector<std::string> one = reports(1, nullptr);
+  const std::vector<std::string> one = reports(Io::threads, 1, nullptr);
   ASSERT_EQ(one.size(), 3002U);
   rlimit limit{};
   ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &limit), 0);
   struct Row {
+    Io io;
     unsigned jobs;
     std::uint64_t (*waits)();
     rlim_t descriptors;  // 0: as they are
@@ -169,10 +171,13 @@ TEST(InspectField, ThreadsAddedDuringARunChangeNoReport) {
   };
   // clang-format off
   const Row rows[] = {
-    {0, nullptr,        0,  "the default, as the system counts waits"},
-    {0, always_waiting, 0,  "the default, every batch waiting: threads added up to the most"},
-    {0, always_waiting, 64, "the same, 64 descriptors: growth bounded, no file unopened"},
-    {8, always_waiting, 0,  "-j 8: waits add no thread"},
+    {Io::threads,   0, nullptr,        0,  "the threads, as the system counts waits"},
+    {Io::threads,   0, always_waiting, 0,  "the threads, every batch waiting: threads added up to the most"},
+    {Io::threads,   0, always_waiting, 64, "the same, 64 descriptors: growth bounded, no file unopened"},
+    {Io::threads,   8, always_waiting, 0,  "-j 8: waits add no thread"},
+    {Io::automatic, 0, nullptr,        0,  "the default: the ring where there is one"},
+    {Io::uring,     0, nullptr,        64, "the ring, 64 descriptors: no file unopened"},
+    {Io::uring,     3, nullptr,        0,  "the ring on three threads"},
   };
   // clang-format on
   for (const Row& row : rows) {
@@ -180,7 +185,7 @@ TEST(InspectField, ThreadsAddedDuringARunChangeNoReport) {
     rlimit low = limit;
     if (row.descriptors != 0) low.rlim_cur = row.descriptors;
     ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &low), 0);
-    const std::vector<std::string> got = reports(row.jobs, row.waits);
+    const std::vector<std::string> got = reports(row.io, row.jobs, row.waits);
     ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &limit), 0);
     EXPECT_EQ(got, one);
   }
@@ -468,12 +473,17 @@ TEST(InspectField, Options) {
       summary_line({.valid = 1, .not_valid = 1, .bad_names = 1, .excluded = 2}), 4, "--max-depth 2: t/in/deep is not entered"},
     {{"--max-depth", "1", "--summary", "t"}, summary_line({}), 0, "--max-depth 1: the operand's entries only"},
     {{"--max-depth", "0", "--summary", "t", "t/in/12345A.ok"}, summary_line({.valid = 1}), 0, "--max-depth 0: a file named is still judged"},
-    {{"--stats", "--summary", "--exclude", ".*", "t"}, summary_line({.valid = 1, .not_valid = 2, .bad_names = 1, .excluded = 2}) +
+    {{"--stats", "--summary", "--exclude", ".*", "--io", "threads", "t"}, summary_line({.valid = 1, .not_valid = 2, .bad_names = 1, .excluded = 2}) +
       "not valid, by content test: length 1, marker 1, identification 0, timestamp-head 0, end-record 0\n"
-      "bad names, by naming rule: directory 0, stem 1, extension 0\n", 4, "--stats"},
-    {{"--json", "--stats", "--summary", "--exclude", ".*", "t"},
+      "bad names, by naming rule: directory 0, stem 1, extension 0\n"
+      "read by: threads\n", 4, "--stats"},
+    {{"--stats", "--summary", "--exclude", ".*", "-j", "1", "t"}, summary_line({.valid = 1, .not_valid = 2, .bad_names = 1, .excluded = 2}) +
+      "not valid, by content test: length 1, marker 1, identification 0, timestamp-head 0, end-record 0\n"
+      "bad names, by naming rule: directory 0, stem 1, extension 0\n"
+      "read by: one thread\n", 4, "--stats, -j 1"},
+    {{"--json", "--stats", "--summary", "--exclude", ".*", "--io", "threads", "t"},
       R"({"type":"summary","schema":1,"files":4,"valid":1,"not-valid":2,"bad-name":1,"cannot-open":0,"skipped":0,"vanished":0,"excluded":2,"missing":0,)"
-      R"("tests":{"length":1,"marker":1,"identification":0,"timestamp-head":0,"end-record":0},"rules":{"directory":0,"stem":1,"extension":0})" RUN_FIELDS "4}\n", 4, "--stats in JSON"},
+      R"("tests":{"length":1,"marker":1,"identification":0,"timestamp-head":0,"end-record":0},"rules":{"directory":0,"stem":1,"extension":0},"reader":"threads")" RUN_FIELDS "4}\n", 4, "--stats in JSON"},
     {{"--json", "--min-age", "1h", "t/in/12345A.ok"}, R"({"type":"file","path":"t/in/12345A.ok","verdict":"skipped","kind":"young"})" "\n"
       R"({"type":"summary","schema":1,"files":0,"valid":0,"not-valid":0,"bad-name":0,"cannot-open":0,"skipped":1,"vanished":0,"excluded":0,"missing":0)" RUN_FIELDS "0}\n", 0, "--min-age: too young to judge"},
     {{"--min-age", "1s", "--summary", "t/in/12345A.ok"}, summary_line({.valid = 1}), 0, "--min-age: old enough", shell("touch -d '2 seconds ago' t/in/12345A.ok")},

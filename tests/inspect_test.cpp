@@ -338,9 +338,58 @@ TEST(Inspect, SameReportWhateverTheThreads) {
   const Outcome one = run_inspector({"-j", "1", "spool"});
   EXPECT_EQ(one.status, 4);
   EXPECT_NE(one.out.find("600 files judged"), std::string::npos);
-  for (const char* jobs : {"2", "3", "8", "2"}) {
-    SCOPED_TRACE(jobs);
-    EXPECT_EQ(run_inspector({"-j", jobs, "spool"}), one);
+  const Outcome probe = run_inspector({"--io", "uring", "--summary", "spool"});
+  const bool ring = probe.err.find("io_uring is not available") == std::string::npos;
+  const bool native = !tool_is_windows_program() && !tool_is_emulated();
+  const std::vector<std::string> few_descriptors = {"prlimit", "--nofile=64:64"};
+  // A seccomp filter, as a container's profile may be, that refuses
+  // io_uring_setup with EPERM, installed before the inspector starts.
+  const std::vector<std::string> no_ring = {
+      "python3", "-c",
+      "import ctypes, os, struct, sys\n"
+      "libc = ctypes.CDLL(None, use_errno=True)\n"
+      "code = struct.pack('=HBBI', 0x20, 0, 0, 0)\n"                 // load the call's number
+      "code += struct.pack('=HBBI', 0x15, 0, 1, 425)\n"              // io_uring_setup?
+      "code += struct.pack('=HBBI', 0x06, 0, 0, 0x00050000 | 1)\n"   // EPERM
+      "code += struct.pack('=HBBI', 0x06, 0, 0, 0x7fff0000)\n"       // any other: allowed
+      "program = ctypes.create_string_buffer(code)\n"
+      "class Filter(ctypes.Structure): _fields_ = [('len', ctypes.c_ushort), ('code', ctypes.c_void_p)]\n"
+      "filter = Filter(4, ctypes.cast(program, ctypes.c_void_p))\n"
+      "if libc.prctl(38, 1, 0, 0, 0) or libc.prctl(22, 2, ctypes.byref(filter), 0, 0): sys.exit(99)\n"
+      "os.execvp(sys.argv[1], sys.argv[1:])"};
+  struct Way {
+    std::vector<std::string> args;
+    std::vector<std::string> launcher;
+    bool needs_ring;
+    const char* why;
+  };
+  // clang-format off
+  const Way ways[] = {
+    {{"-j", "2"},                       {},              false, "two threads"},
+    {{"-j", "3"},                       {},              false, "three threads"},
+    {{"-j", "8"},                       {},              false, "eight threads"},
+    {{"-j", "2"},                       {},              false, "two threads again"},
+    {{},                                {},              false, "the default"},
+    {{"--io", "threads"},               {},              false, "the threads, forced"},
+    {{"--io", "uring"},                 {},              true,  "the ring"},
+    {{"--io", "uring", "-j", "1"},      {},              true,  "the ring, on one thread"},
+    {{"--io", "uring"},                 few_descriptors, true,  "the ring, 64 descriptors: no file unopened"},
+    {{},                                no_ring,         false, "io_uring refused: the threads"},
+  };
+  // clang-format on
+  for (const Way& way : ways) {
+    SCOPED_TRACE(way.why);
+    if ((way.needs_ring && !ring) || (!way.launcher.empty() && !native)) continue;
+    std::vector<std::string> args = way.args;
+    args.push_back("spool");
+    EXPECT_EQ(run_inspector(args, way.launcher), one);
+  }
+  if (native) {
+    // Refused, the ring is not used, and the run says so where asked.
+    const Outcome stats = run_inspector({"--stats", "--summary", "spool"}, no_ring);
+    EXPECT_TRUE(stats.out.ends_with("read by: threads (io_uring: Operation not permitted)\n")) << stats.out;
+    EXPECT_EQ(run_inspector({"--io", "uring", "spool"}, no_ring),
+              (Outcome{"", "tarnwick-inspect: --io uring: io_uring is not available here: Operation not permitted\n", 3}));
   }
 }
 

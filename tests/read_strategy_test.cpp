@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -115,6 +116,32 @@ TEST(ReadStrategy, JudgesTheFileAsItEndsUp) {
     EXPECT_EQ(start_of(sample), start_of(expected));
     EXPECT_EQ(end_of(sample), end_of(expected));
     EXPECT_EQ(sample.size, c.before.size()) << "the size as first asked";
+  }
+}
+
+// The end record's read, which a batch makes ahead of the judge: the one
+// read_regular asks after the head, so that the judge finds it made.
+TEST(ReadStrategy, TheEndRecordsRead) {
+  struct Row {
+    std::uint64_t size;
+    std::optional<ReadSpan> read;
+    const char* why;
+  };
+  constexpr std::uint64_t CAP = IMAGE_CAPACITY;
+  // clang-format off
+  const Row rows[] = {
+    {0,              std::nullopt,         "empty: the head read says it all"},
+    {WHOLE_READ - 1, std::nullopt,         "held by the head read"},
+    {WHOLE_READ,     ReadSpan{4090, 7},    "one head read long: the end record and one byte past it"},
+    {5000,           ReadSpan{4994, 7},    "longer"},
+    {CAP - 1,        ReadSpan{CAP - 7, 7}, "just below the capacity"},
+    {CAP,            ReadSpan{CAP - 6, 6}, "at the capacity: nothing past it is read"},
+    {CAP + 10,       ReadSpan{CAP - 6, 6}, "past the capacity: the end of what the tool reads"},
+  };
+  // clang-format on
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.why);
+    EXPECT_EQ(tail_read(row.size), row.read);
   }
 }
 

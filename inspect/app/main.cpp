@@ -76,6 +76,17 @@ int inspect_all(int argc, char** argv) {
   judge.min_age = options.min_age;
   RunOptions run;
   run.jobs = options.jobs;  // 0: one a core, more while files wait on the disk
+  run.io = options.io;
+  if (options.io == Io::uring) {
+    // Asked for, and not to be had here: as bad as a command line that
+    // cannot be followed.
+    std::string why;
+    if (!ring_available(why)) {
+      static_cast<void>(std::fprintf(stderr, "tarnwick-inspect: --io uring: io_uring is not available here: %s\n",
+                                     why.c_str()));
+      return RC_OTHER_PROBLEM;
+    }
+  }
 
   Operands operands(options.paths, list, options.null_separated ? '\0' : '\n');
   Progress progress(error_is_terminal());

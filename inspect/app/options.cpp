@@ -34,6 +34,10 @@ constexpr const char* USAGE =
     "      --stats        count the failures by content test and naming rule\n"
     "  -j, --jobs N       judge files on N threads (default: one a core, and up\n"
     "                     to 64 while files wait on the disk)\n"
+    "      --io HOW       read files through io_uring in batches (uring), on\n"
+    "                     threads (threads), or through io_uring where the\n"
+    "                     system allows it and -j is not given (auto, the\n"
+    "                     default)\n"
     "      --files-from FILE  take paths from FILE too, one a line; - is "
     "standard input\n"
     "  -0, --null         paths in FILE end in a NUL byte, not a newline\n"
@@ -121,13 +125,14 @@ Options parse_command_line(int argc, char** argv) {
   app.add_flag("--stats", options.stats);
   app.add_option("--exclude", options.excluded)->allow_extra_args(false);
   // Numbers and lengths of time are taken as words and read strictly below.
-  std::string min_age, max_depth, min_files, jobs, max_pending;
+  std::string min_age, max_depth, min_files, jobs, max_pending, io;
   app.add_option("--min-age", min_age);
   app.add_option("--max-depth", max_depth);
   app.add_flag("-x,--one-file-system", options.one_file_system);
   app.add_option("--min-files", min_files);
   app.add_option("--max-pending", max_pending);
   app.add_option("-j,--jobs", jobs);
+  app.add_option("--io", io);
   app.add_option("--files-from", options.files_from);
   app.add_flag("-0,--null", options.null_separated);
   std::vector<std::string> labels;
@@ -161,6 +166,12 @@ Options parse_command_line(int argc, char** argv) {
   }
   if (!jobs.empty())
     options.jobs = static_cast<unsigned>(count_of("--jobs", jobs, 1, 1024, "a number of threads from 1 to 1024"));
+  if (io == "threads")
+    options.io = Io::threads;
+  else if (io == "uring")
+    options.io = Io::uring;
+  else if (!io.empty() && io != "auto")
+    bad_command_line("--io takes auto, threads or uring, not '" + io + "'");
   for (const std::string& label : labels) {
     const std::size_t equals = label.find('=');
     if (equals == std::string::npos) bad_command_line("--label takes KEY=VALUE, not '" + label + "'");

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "model/run_record.h"
+#include "run/run.h"
 
 struct Options {
   bool json = false;
@@ -20,6 +21,7 @@ struct Options {
   bool print0 = false;
   bool stats = false;
   unsigned jobs = 0;  // 0: as many as the work needs
+  Io io = Io::automatic;  // --io
   std::string files_from;
   bool null_separated = false;
   std::vector<std::string> excluded;

@@ -9,6 +9,48 @@
 #include "platform/directories.h"
 #include "platform/errors.h"
 
+namespace {
+
+void judge_content(FileReport& report) {
+  report.content = check_content(report.read.checked());
+  report.verdict = report.content.failed == ContentTest::none
+                       ? Verdict::valid
+                       : Verdict::not_valid;
+}
+
+// What cannot be judged for want of memory, or for any other failure of
+// the inspector itself, is reported as a file that could not be read.
+FileReport unjudged(std::string path, const std::exception& failure) {
+  FileReport report;
+  report.path = std::move(path);
+  report.verdict = Verdict::cannot_open;
+  report.error = {failure.what(),
+                  dynamic_cast<const std::bad_alloc*>(&failure) ? ENOMEM : 0};
+  return report;
+}
+
+FileReport judge_read(std::string path, FileReader& file, std::uint64_t size,
+                      std::int64_t modified) {
+  FileReport report;
+  report.path = std::move(path);
+  report.name = check_name(report.path);
+  report.regular = true;
+  if (report.name.kind == NameKind::rejected) {
+    report.verdict = Verdict::bad_name;
+    return report;
+  }
+  report.read.modified = modified;
+  report.read.dated = true;
+  if (!read_regular(file, size, report.read, report.error)) {
+    report.verdict = Verdict::cannot_open;
+    return report;
+  }
+  judge_content(report);
+  return report;
+}
+
+}  // namespace
+
 FileReport judge_file(std::string path, const Directory* parent,
                       const std::string& name, const JudgeOptions& options) {
   FileReport report;
@@ -51,10 +93,7 @@ FileReport judge_file(std::string path, const Directory* parent,
     case ReadOutcome::read:
       break;
   }
-  report.content = check_content(report.read.checked());
-  report.verdict = report.content.failed == ContentTest::none
-                       ? Verdict::valid
-                       : Verdict::not_valid;
+  judge_content(report);
   return report;
 }
 
@@ -64,11 +103,16 @@ FileReport judge_or_report(std::string path, const Directory* parent,
   try {
     return judge_file(std::move(path), parent, name, options);
   } catch (const std::exception& failure) {
-    FileReport report;
-    report.path = std::move(kept);
-    report.verdict = Verdict::cannot_open;
-    report.error = {failure.what(),
-                    dynamic_cast<const std::bad_alloc*>(&failure) ? ENOMEM : 0};
-    return report;
+    return unjudged(std::move(kept), failure);
+  }
+}
+
+FileReport judge_opened(std::string path, FileReader& file, std::uint64_t size,
+                        std::int64_t modified) {
+  std::string kept = path;
+  try {
+    return judge_read(std::move(path), file, size, modified);
+  } catch (const std::exception& failure) {
+    return unjudged(std::move(kept), failure);
   }
 }

@@ -4,9 +4,11 @@
 #define TARNWICK_INSPECT_JUDGE_JUDGE_H
 
 #include <chrono>
+#include <cstdint>
 #include <string>
 
 #include "model/report.h"
+#include "platform/file_reader.h"
 
 struct Directory;
 
@@ -27,5 +29,12 @@ FileReport judge_file(std::string path, const Directory* parent,
 // want of memory, is reported as one that could not be read.
 FileReport judge_or_report(std::string path, const Directory* parent,
                            const std::string& name, const JudgeOptions& options);
+
+// A regular file that a walk found and that was opened already, its
+// kind, `size` and `modified` time found then and its reads perhaps made
+// ahead: judged as judge_file judges it, from what `file` gives, a file
+// that cannot be judged for want of memory as one that could not be read.
+FileReport judge_opened(std::string path, FileReader& file, std::uint64_t size,
+                        std::int64_t modified);
 
 #endif

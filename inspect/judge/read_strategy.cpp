@@ -31,6 +31,16 @@ bool read_like_the_tool(FileReader& file, bool seekable, FileSample& sample,
   return true;
 }
 
+std::optional<ReadSpan> tail_read(std::uint64_t size) {
+  const std::size_t length =
+      size < IMAGE_CAPACITY ? static_cast<std::size_t>(size) : IMAGE_CAPACITY;
+  if (length < WHOLE_READ) return std::nullopt;
+  // One byte past the end as well, below the capacity: if it comes, the file
+  // has grown since its size was taken.
+  return ReadSpan{length - sizeof END_RECORD,
+                  length < IMAGE_CAPACITY ? sizeof END_RECORD + 1 : sizeof END_RECORD};
+}
+
 bool read_regular(FileReader& file, std::uint64_t size, FileSample& sample,
                   SystemError& error) {
   sample.size = size;
@@ -52,16 +62,11 @@ bool read_regular(FileReader& file, std::uint64_t size, FileSample& sample,
     }
     return read_like_the_tool(file, true, sample, error);
   }
-  const std::size_t length =
-      size < IMAGE_CAPACITY ? static_cast<std::size_t>(size) : IMAGE_CAPACITY;
-  if (length < sizeof head) return read_like_the_tool(file, true, sample, error);
-  // One byte past the end as well, below the capacity: if it comes, the file
-  // has grown since its size was taken.
+  const std::optional<ReadSpan> end = tail_read(size);
+  if (!end) return read_like_the_tool(file, true, sample, error);
+  const std::size_t length = static_cast<std::size_t>(end->offset) + sizeof END_RECORD;
   unsigned char tail[sizeof END_RECORD + 1];
-  const std::size_t want =
-      length < IMAGE_CAPACITY ? sizeof tail : sizeof END_RECORD;
-  const std::int64_t tail_got =
-      file.read_at(tail, want, length - sizeof END_RECORD);
+  const std::int64_t tail_got = file.read_at(tail, end->size, end->offset);
   if (tail_got < 0) {
     error = file.failure();
     return false;

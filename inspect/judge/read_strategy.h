@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "model/report.h"
@@ -18,6 +19,19 @@ struct Directory;
 // A small file comes whole in one read of this size, which also shows
 // that it ends there.
 inline constexpr std::size_t WHOLE_READ = 4096;
+
+// A read of `size` bytes at `offset`.
+struct ReadSpan {
+  std::uint64_t offset = 0;
+  std::size_t size = 0;
+  bool operator==(const ReadSpan&) const = default;
+};
+
+// The read that read_regular makes after the head of a regular file of
+// `size` bytes, for the end record: the six bytes before the end of what
+// the tool would read, and one past them below IMAGE_CAPACITY, to see that
+// the file has not grown. None when the head holds what the tool reads.
+std::optional<ReadSpan> tail_read(std::uint64_t size);
 
 // A regular file whose size, asked before any read, was `size`: reads its
 // head, and the six bytes before the end of what the tool would read when

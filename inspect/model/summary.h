@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "model/report.h"
@@ -37,9 +38,12 @@ struct Summary {
 
 // How a run went, besides what it found.
 struct RunStats {
-  std::string_view reader;    // what judged the files: "one thread", "threads"
+  std::string_view reader;    // what judged the files: "one thread",
+                              // "threads", "io_uring"
   unsigned threads = 0;       // threads that judged files, at the most
   std::uint64_t batches = 0;  // batches of files handed to them
+  std::string ring_failure;   // why the ring was not used, where it was
+                              // wanted and could not be had
 };
 
 // Whether an operator has something to act on: a file not valid, badly

@@ -282,6 +282,11 @@ class JsonSink final : public Sink {
       end_record();
     }
     files_summary(summary.files, out_);
+    if (summary.files.stats) {
+      string_field(out_, "reader", summary.stats.reader);
+      if (!summary.stats.ring_failure.empty())
+        string_field(out_, "io_uring_error", summary.stats.ring_failure);
+    }
     if (summary.run != nullptr) run_fields(*summary.run, out_);
     end_record();
   }

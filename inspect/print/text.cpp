@@ -229,6 +229,19 @@ void files_summary(const Summary& s, std::string& out) {
   out += '\n';
 }
 
+// With --stats: what read the files, and why not the ring where it was
+// wanted.
+void reader_line(const RunStats& stats, std::string& out) {
+  out += "read by: ";
+  out += stats.reader;
+  if (!stats.ring_failure.empty()) {
+    out += " (io_uring: ";
+    out += stats.ring_failure;
+    out += ')';
+  }
+  out += '\n';
+}
+
 class TextSink final : public Sink {
  public:
   explicit TextSink(std::string& out) : out_(out) {}
@@ -338,6 +351,7 @@ class TextSink final : public Sink {
   void summary(const RunSummary& summary) override {
     if (summary.pairs != nullptr) pair_summary(*summary.pairs, out_);
     files_summary(summary.files, out_);
+    if (summary.files.stats) reader_line(summary.stats, out_);
   }
 
  private:

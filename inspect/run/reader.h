@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "judge/judge.h"
@@ -43,5 +44,12 @@ void judge_item(WalkItem& item, const JudgeOptions& options);
 std::unique_ptr<BatchReader> thread_pool_reader(
     const JudgeOptions& options, unsigned jobs,
     std::uint64_t (*thread_waits)() = nullptr);
+
+// The batched reader: threads that each open, read and close a batch of
+// files at once through a submission ring. With `jobs` 0, as many as a
+// few hundred files in flight need, within the limit on descriptors. Null,
+// with the system's reason in `why`, where no ring can be had.
+std::unique_ptr<BatchReader> ring_reader(const JudgeOptions& options, unsigned jobs,
+                                         std::string& why);
 
 #endif

@@ -5,6 +5,7 @@
 #include <thread>
 #include <utility>
 
+#include "platform/file_ring.h"
 #include "platform/limits.h"
 #include "run/reader.h"
 
@@ -36,7 +37,7 @@ RunStats one_thread(const OperandSource& operands, const WalkOptions& walk,
         if (tick) tick();
       },
       [](std::size_t) {});
-  return {"one thread", 1, 0};
+  return {"one thread", 1, 0, {}};
 }
 
 // The walk on a thread of its own, handing batches on through an ordered
@@ -116,7 +117,20 @@ RunStats in_batches(const OperandSource& operands, const WalkOptions& options,
 RunStats inspect(const OperandSource& operands, const WalkOptions& walk,
                  const JudgeOptions& judge, const RunOptions& run,
                  const ReportSink& sink, const Tick& tick) {
-  if (run.jobs == 1) return one_thread(operands, walk, judge, sink, tick);
-  const auto reader = thread_pool_reader(judge, run.jobs, run.thread_waits);
-  return in_batches(operands, walk, *reader, sink, tick);
+  std::string why;
+  if (run.io == Io::uring || (run.io == Io::automatic && run.jobs == 0)) {
+    if (const auto reader = ring_reader(judge, run.io == Io::uring ? run.jobs : 0, why))
+      return in_batches(operands, walk, *reader, sink, tick);
+  }
+  RunStats stats;
+  if (run.jobs == 1) {
+    stats = one_thread(operands, walk, judge, sink, tick);
+  } else {
+    const auto reader = thread_pool_reader(judge, run.jobs, run.thread_waits);
+    stats = in_batches(operands, walk, *reader, sink, tick);
+  }
+  stats.ring_failure = why;
+  return stats;
 }
+
+bool ring_available(std::string& why) { return make_file_ring(1, why) != nullptr; }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 #include "judge/judge.h"
 #include "model/report.h"
@@ -18,9 +19,16 @@ using ReportSink = std::function<void(FileReport&& report)>;
 // a progress line.
 using Tick = std::function<void()>;
 
+// Which reader judges the files: the batched ring where the system has
+// one, else the threads (automatic); or one of them, as asked.
+enum class Io { automatic, threads, uring };
+
 // How the files are judged, besides by which rules.
 struct RunOptions {
-  unsigned jobs = 1;  // threads judging files; 0: as many as the work needs
+  Io io = Io::automatic;
+  // Threads judging files; 0: as many as the work needs. A number given
+  // picks the threads, unless the ring is asked for.
+  unsigned jobs = 1;
   // Counts the calling thread's waits for the system, which tell the pool
   // of threads to grow when `jobs` is 0; the platform's count when null.
   std::uint64_t (*thread_waits)() = nullptr;
@@ -32,5 +40,9 @@ struct RunOptions {
 RunStats inspect(const OperandSource& operands, const WalkOptions& walk,
                  const JudgeOptions& judge, const RunOptions& run,
                  const ReportSink& sink, const Tick& tick);
+
+// Whether a run can read through a submission ring here; when not, the
+// system's reason in `why`.
+bool ring_available(std::string& why);
 
 #endif

@@ -79,7 +79,7 @@ class ThreadPool final : public BatchReader {
   }
 
   RunStats stats() const override {
-    return {"threads", static_cast<unsigned>(workers_.size()), batches_.load()};
+    return {"threads", static_cast<unsigned>(workers_.size()), batches_.load(), {}};
   }
 
  private:
