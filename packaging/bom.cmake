@@ -8,6 +8,8 @@
 #   libgcc             GCC's start-up objects and low-level routines
 #   libstdc++          the C++ library
 #   cli11              the CLI11 command-line parser, compiled in
+#   liburing           the io_uring library, its static archive linked in
+#                      where the build found it
 # Their versions, licences and the Debian packages they come from are found
 # here, at configure time, for this build's compiler; the entries go to
 # bom-binaries.json in the build folder, which dist reads.
@@ -133,6 +135,12 @@ if(cli11_INCLUDE)
   file(STRINGS ${cli11_INCLUDE}/CLI/Version.hpp version REGEX "#define CLI11_VERSION \"")
   string(REGEX REPLACE ".*\"(.*)\".*" "\\1" version "${version}")
   tarnwick_bom_runtime(cli11 CLI11 "${version}" BSD-3-Clause ${cli11_INCLUDE}/CLI/CLI.hpp)
+endif()
+
+# liburing, where the inspector reads through io_uring: its archive is
+# linked in.
+if(TARNWICK_URING_LIBRARY MATCHES "\\.a$")
+  tarnwick_bom_runtime(liburing liburing "" "LGPL-2.1-or-later OR MIT" ${TARNWICK_URING_LIBRARY})
 endif()
 
 # The programs listed are also the ones the packages wait for:

@@ -27,6 +27,8 @@ tarnwick_bom_binary(tarnwick c-runtime libgcc)
 if(TARGET tarnwick-inspect)  # against glibc on Linux, musl build or not
   if(WIN32)
     tarnwick_bom_binary(tarnwick-inspect c-runtime winpthreads libstdc++ libgcc cli11)
+  elseif(TARNWICK_URING_LIBRARY MATCHES "\\.a$")
+    tarnwick_bom_binary(tarnwick-inspect glibc libstdc++ libgcc cli11 liburing)
   else()
     tarnwick_bom_binary(tarnwick-inspect glibc libstdc++ libgcc cli11)
   endif()
@@ -205,6 +207,24 @@ if(cli11 AND EXISTS ${cli11_copyright})
         "\nFiles: CLI11/*\n${cli11_holder}\nLicense: BSD-3-clause\n"
         "Comment: tarnwick-inspect has the CLI11 command-line parser compiled in:\n ${cli11}.\n\n"
         "${CMAKE_MATCH_1}")
+  endif()
+endif()
+# liburing's archive, linked in where the inspector reads through io_uring;
+# it is offered under the LGPL 2.1 or later, or MIT: under MIT here.
+if(TARNWICK_URING_LIBRARY MATCHES "\\.a$")
+  tarnwick_source_of("${TARNWICK_URING_LIBRARY}" liburing)
+  set(liburing_copyright /usr/share/doc/liburing-dev/copyright)
+  if(liburing AND EXISTS ${liburing_copyright})
+    string(APPEND TARNWICK_STATIC_BUILT_USING ", ${liburing}")
+    file(READ ${liburing_copyright} text)
+    set(liburing_holder "Copyright: the liburing authors")
+    if(text MATCHES "\nFiles:[ \n]+\\*\n(Copyright:[^\n]*(\n [^\n]*)*)\nLicense:")
+      set(liburing_holder "${CMAKE_MATCH_1}")
+    endif()
+    string(CONCAT TARNWICK_INSPECT_NOTICE "${TARNWICK_INSPECT_NOTICE}"
+        "\nFiles: liburing/*\n${liburing_holder}\nLicense: MIT\n"
+        "Comment: tarnwick-inspect is linked statically with liburing, offered under\n"
+        " the LGPL 2.1 or later, or MIT, and used under MIT:\n ${liburing}.\n")
   endif()
 endif()
 string(REGEX REPLACE "^, " "" TARNWICK_STATIC_BUILT_USING "${TARNWICK_STATIC_BUILT_USING}")
