@@ -4,7 +4,8 @@
 // ratios, keep a noisy shared machine from favouring either command.
 //
 //   pair_bench [--warm N] [--before CMD] PAIRS first-command... -- second-command...
-//     prints: wall_ratio cpu_ratio (after N warming runs of each, default 5);
+//     prints: wall_ratio cpu_ratio first_wall (after N warming runs of each,
+//     default 5; first_wall: the first command's median seconds);
 //     with --before, `sh -c CMD` runs before every run of either command
 //     (to empty the page cache, say), and its time is not counted
 //   pair_bench --peak-rss command...
@@ -175,7 +176,7 @@ int main(int argc, char** argv) {
     run_once(first.data());
     run_once(second.data());
   }
-  std::vector<double> wall, cpu;
+  std::vector<double> wall, cpu, first_wall;
   for (long i = 0; i < pairs; ++i) {
     // Alternate which runs first, so neither always gets the warmer start.
     Sample a{}, b{};
@@ -187,7 +188,8 @@ int main(int argc, char** argv) {
       a = run_once(first.data());
     }
     wall.push_back(a.wall / b.wall);
+    first_wall.push_back(a.wall);
     if (b.cpu > 0) cpu.push_back(a.cpu / b.cpu);
   }
-  std::printf("%.3f %.3f\n", median(wall), cpu.empty() ? 0.0 : median(cpu));
+  std::printf("%.3f %.3f %.3f\n", median(wall), cpu.empty() ? 0.0 : median(cpu), median(first_wall));
 }
