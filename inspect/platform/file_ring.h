@@ -58,8 +58,9 @@ class FileRing {
 std::unique_ptr<FileRing> make_file_ring(unsigned depth, std::string& why);
 
 // An open file of a batch as the read strategy sees it: the reads made
-// through the ring are answered from what they gave, any other read is
-// made on the file itself.
+// through the ring answer the first read that asks the same, any other
+// read (one asked again, after the file changed) is made on the file
+// itself.
 class RingFileReader final : public FileReader {
  public:
   explicit RingFileReader(const RingFile& file) : file_(file) {}
@@ -70,6 +71,7 @@ class RingFileReader final : public FileReader {
 
  private:
   const RingFile& file_;
+  bool answered_[2] = {false, false};
   SystemError failure_;
   bool refuses_offsets_ = false;
 };

@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <iterator>
 #include <ctime>
 #include <vector>
 
@@ -193,8 +194,10 @@ std::unique_ptr<FileRing> make_file_ring(unsigned depth, std::string& why) {
 }
 
 std::int64_t RingFileReader::read_at(unsigned char* buffer, std::size_t size, std::uint64_t offset) {
-  for (const RingRead& read : file_.reads) {
-    if (read.size == 0 || read.offset != offset || read.size != size) continue;
+  for (std::size_t i = 0; i < std::size(file_.reads); ++i) {
+    const RingRead& read = file_.reads[i];
+    if (read.size == 0 || read.offset != offset || read.size != size || answered_[i]) continue;
+    answered_[i] = true;
     // A read the ring did not make is made here.
     if (read.got == -ECANCELED || read.got == -EAGAIN || read.got == -EINTR) break;
     if (read.got < 0) {
