@@ -21,10 +21,12 @@
 
 namespace {
 
-// Files a thread keeps in flight at once: a batch. A few threads keep the
-// disk's queue full while one of them judges what came back.
+// Files a thread keeps in flight at once: a batch. One thread a core (two
+// at least, so that one submits while the other judges what came back)
+// keeps the disk's queue full: more only share the cores on a warm cache.
 constexpr unsigned FILES_AT_ONCE = 64;
-constexpr unsigned THREADS = 8;
+constexpr unsigned FEWEST_THREADS = 2;
+constexpr unsigned MOST_THREADS = 8;
 constexpr std::size_t BATCHES_IN_FLIGHT = 32;
 
 // What a thread keeps from one batch to the next: its ring, and where the
@@ -152,8 +154,10 @@ class RingReader final : public BatchReader {
 
 std::unique_ptr<BatchReader> ring_reader(const JudgeOptions& options, unsigned jobs, std::string& why) {
   // Each file in flight holds a descriptor: a low limit bounds them.
-  const unsigned budget = threads_within_descriptors(THREADS * FILES_AT_ONCE);
-  const unsigned threads = jobs != 0 ? std::min(jobs, budget) : std::max(1U, budget / FILES_AT_ONCE);
+  const unsigned wanted =
+      jobs != 0 ? jobs : std::clamp(std::thread::hardware_concurrency(), FEWEST_THREADS, MOST_THREADS);
+  const unsigned budget = threads_within_descriptors(wanted * FILES_AT_ONCE);
+  const unsigned threads = std::clamp(budget / FILES_AT_ONCE, 1U, wanted);
   const unsigned at_once = std::clamp(budget / threads, 1U, FILES_AT_ONCE);
   std::unique_ptr<FileRing> first = make_file_ring(at_once, why);
   if (!first) return nullptr;
