@@ -22,12 +22,16 @@
 #include "platform/host.h"
 #include "platform/limits.h"
 #include "print/sink.h"
+#include "platform/watcher.h"
 #include "run/run.h"
+#include "watch/watch.h"
 #ifdef _WIN32
 #include "windows_paths.h"
 #endif
 
 namespace {
+
+std::int64_t milliseconds_since_1970();
 
 // The sink the options ask for: text, JSON Lines or bare paths, through
 // the filter of -q, -l and --summary. What -l cannot list, as no regular
@@ -35,7 +39,8 @@ namespace {
 std::unique_ptr<Sink> sink_for(const Options& options, std::string& out, const Say& say) {
   std::unique_ptr<Sink> sink = options.failure_paths
                                    ? paths_sink(out, options.print0 ? '\0' : '\n', say)
-                               : options.json ? json_sink(out, options.labels)
+                               : options.json ? (options.watch ? json_sink(out, options.labels, milliseconds_since_1970)
+                                                               : json_sink(out, options.labels))
                                               : text_sink(out);
   return filtered(std::move(sink),
                   {.failures_only = options.quiet || options.failure_paths,
@@ -87,6 +92,28 @@ int inspect_all(int argc, char** argv) {
   });
   Summary summary;
   summary.stats = options.stats;
+  // The watch takes the stop and relist signals before any thread starts,
+  // and watches the folders before the audit lists them.
+  std::unique_ptr<Watcher> watcher;
+  std::optional<Watch> watch;
+  if (options.watch) {
+    SystemError error;
+    watcher = open_watcher(error);
+    if (!watcher) {
+      static_cast<void>(std::fprintf(stderr, "tarnwick-inspect: cannot watch: %s\n", error.text.c_str()));
+      return RC_OTHER_PROBLEM;
+    }
+    WatchOptions watching;
+    watching.roots = options.paths;
+    watching.excluded = options.excluded;
+    watching.settle = options.settle;
+    watching.judge = judge;
+    watch.emplace(std::move(watching), *watcher, [&](const WatchRecord& record) {
+      sink->watch(record);
+      output.finish();
+    });
+    watch->start();
+  }
   // Pairs: their records come after the lines of both their folders. A
   // list of paths to act on (-l) has no room for them, but they still
   // decide --max-pending.
@@ -129,6 +156,14 @@ int inspect_all(int argc, char** argv) {
         },
         [&] { progress.update(summary.seen()); });
     progress.clear();
+    if (watch) {
+      output.finish();
+      watch->run([&](FileReport&& report) {
+        summary.count(report);
+        sink->file(report);
+        output.finish();
+      });
+    }
     if (pairs) {
       pairs->finish(pair_records);
       hand_on_pairs();

@@ -49,6 +49,10 @@ constexpr const char* USAGE =
     "                     node_exporter (written beside it, then renamed)\n"
     "      --label KEY=VALUE  add the field KEY to every JSON record, and the\n"
     "                     label KEY to every metric (repeatable)\n"
+    "      --watch        after the audit, keep running: judge each file that\n"
+    "                     lands or changes, once settled, until SIGINT or SIGTERM\n"
+    "      --settle AGE   with --watch, judge a file once it has been closed and\n"
+    "                     left alone this long (default 50ms)\n"
     "      --help         show this help and exit\n"
     "      --version      show the version and exit\n"
     "\n"
@@ -121,12 +125,14 @@ Options parse_command_line(int argc, char** argv) {
   app.add_flag("--stats", options.stats);
   app.add_option("--exclude", options.excluded)->allow_extra_args(false);
   // Numbers and lengths of time are taken as words and read strictly below.
-  std::string min_age, max_depth, min_files, jobs, max_pending;
+  std::string min_age, max_depth, min_files, jobs, max_pending, settle;
   app.add_option("--min-age", min_age);
   app.add_option("--max-depth", max_depth);
   app.add_flag("-x,--one-file-system", options.one_file_system);
   app.add_option("--min-files", min_files);
   app.add_option("--max-pending", max_pending);
+  app.add_flag("--watch", options.watch);
+  app.add_option("--settle", settle);
   app.add_option("-j,--jobs", jobs);
   app.add_option("--files-from", options.files_from);
   app.add_flag("-0,--null", options.null_separated);
@@ -159,6 +165,13 @@ Options parse_command_line(int argc, char** argv) {
     if (!options.pairs) bad_command_line("--max-pending applies to --pairs, which is not given");
     options.max_pending = duration_of("--max-pending", max_pending);
   }
+  if (!settle.empty()) {
+    if (!options.watch) bad_command_line("--settle applies to --watch, which is not given");
+    options.settle = duration_of("--settle", settle);
+  }
+  if (options.watch && !options.files_from.empty())
+    bad_command_line("--watch watches the paths named: not with --files-from");
+  if (options.watch && options.pairs) bad_command_line("--pairs is not kept live under --watch yet");
   if (!jobs.empty())
     options.jobs = static_cast<unsigned>(count_of("--jobs", jobs, 1, 1024, "a number of threads from 1 to 1024"));
   for (const std::string& label : labels) {

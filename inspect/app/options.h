@@ -31,6 +31,8 @@ struct Options {
   std::optional<std::chrono::milliseconds> max_pending;  // with --pairs
   std::string metrics;  // --metrics FILE
   Labels labels;        // --label KEY=VALUE, in the order given
+  bool watch = false;                      // --watch
+  std::chrono::milliseconds settle{50};    // --settle, with --watch
   std::vector<std::string> paths;
 };
 

@@ -340,6 +340,38 @@ class TextSink final : public Sink {
     files_summary(summary.files, out_);
   }
 
+  void watch(const WatchRecord& r) override {
+    std::string& out = out_;
+    out += "watch: ";
+    switch (r.notice) {
+      case WatchNotice::started:
+        out += "watching ";
+        append_number(out, r.folders);
+        out += r.folders == 1 ? " folder" : " folders";
+        break;
+      case WatchNotice::root_gone:
+        append_text_path(out, r.path);
+        out += ": gone, looked for again every second";
+        break;
+      case WatchNotice::root_back:
+        append_text_path(out, r.path);
+        out += ": back, watched and listed";
+        break;
+      case WatchNotice::relisted:
+        out += "listed again (" + r.reason + "): ";
+        append_number(out, r.folders);
+        out += r.folders == 1 ? " folder, " : " folders, ";
+        append_number(out, r.changed);
+        out += r.changed == 1 ? " file new or changed" : " files new or changed";
+        break;
+      case WatchNotice::unwatched:
+        append_text_path(out, r.path);
+        out += ": cannot be watched: " + r.reason;
+        break;
+    }
+    out += '\n';
+  }
+
  private:
   std::string& out_;
 };

@@ -1,0 +1,74 @@
+// The watch: after the audit, every file that lands in the folders named,
+// or changes there, is judged once it has settled, and reported; the tree
+// may change under it (folders made, deleted, renamed; a folder named
+// deleted and made again), and events lost are made up for by listing
+// the folders again.
+#ifndef TARNWICK_INSPECT_WATCH_WATCH_H
+#define TARNWICK_INSPECT_WATCH_WATCH_H
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "judge/judge.h"
+#include "model/report.h"
+#include "model/watch_record.h"
+#include "platform/watcher.h"
+#include "watch/settle.h"
+
+struct WatchOptions {
+  std::vector<std::string> roots;     // the folders named
+  std::vector<std::string> excluded;  // globs, as --exclude
+  std::chrono::milliseconds settle{50};
+  JudgeOptions judge;                 // its --min-age is the watch's own
+};
+
+using WatchReports = std::function<void(FileReport&& report)>;
+using WatchNotices = std::function<void(const WatchRecord& record)>;
+
+// How often a folder named and gone is looked for.
+inline constexpr std::int64_t ROOT_LOOK_MS = 1000;
+
+class Watch {
+ public:
+  Watch(WatchOptions options, Watcher& watcher, WatchNotices notices);
+  // Watches and lists the folders, before the audit: what lands during
+  // the audit is seen, and what the audit judges is known.
+  void start();
+  // Judges what lands, until a stop signal.
+  void run(const WatchReports& reports);
+  std::size_t folders() const { return folders_.size(); }
+
+ private:
+  struct Folder {
+    std::string path;
+    std::string root;  // the folder named that it is under
+    std::map<std::string, FileState> files;  // judged, or known at start
+  };
+
+  void add_tree(const std::string& path, const std::string& root, bool starting);
+  void forget_tree(const std::string& path);
+  void consider(int folder, const std::string& name, std::int64_t due);
+  void handle(const WatchEvent& event, std::map<std::uint32_t, std::string>& renamed);
+  void rename_tree(const std::string& from, const std::string& to);
+  void relist(const std::string& reason);
+  void judge_due(const WatchReports& reports);
+  void look_for_roots();
+  bool excluded(const std::string& name) const;
+
+  WatchOptions options_;
+  Watcher& watcher_;
+  WatchNotices notices_;
+  std::map<int, Folder> folders_;
+  SettleTable waiting_;
+  std::vector<std::string> roots_gone_;
+  std::int64_t next_root_look_ = 0;
+  std::uint64_t found_ = 0;  // files found changed by a relist
+  std::set<int> visited_;    // folders a relist reached
+};
+
+#endif

@@ -1,0 +1,303 @@
+// The watch: its bookkeeping as pure tables, then the real inspector
+// watching a scratch spool, driven by what it prints: each step acts on
+// the tree, then waits for the lines it must bring.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "run_tool.h"
+#include "vardek_bytes.h"
+#include "watch/relist.h"
+#include "watch/settle.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(SettleTable, FilesComeDueInOrderOnceEach) {
+  struct Case {
+    const char* why;
+    std::vector<std::pair<FileKey, std::int64_t>> at;  // in this order
+    std::vector<FileKey> dropped;
+    std::int64_t now;
+    std::vector<FileKey> due;
+    std::optional<std::int64_t> next_after;
+  };
+  const FileKey a{1, "a"}, b{1, "b"}, c{2, "a"};
+  const Case cases[] = {
+      {"none waits", {}, {}, 100, {}, std::nullopt},
+      {"earliest first", {{b, 20}, {a, 30}, {c, 10}}, {}, 25, {c, b}, 30},
+      {"a later event moves the moment", {{a, 10}, {a, 50}}, {}, 20, {}, 50},
+      {"an earlier one does not", {{a, 50}, {a, 10}}, {}, 20, {}, 50},
+      {"due exactly now", {{a, 20}}, {}, 20, {a}, std::nullopt},
+      {"a file unlinked waits no more", {{a, 10}, {b, 10}}, {a}, 20, {b}, std::nullopt},
+      {"a folder gone takes its files", {{a, 10}, {b, 10}, {c, 10}}, {{1, ""}}, 20, {c}, std::nullopt},
+  };
+  for (const Case& t : cases) {
+    SettleTable table;
+    for (const auto& [key, due] : t.at) table.at(key, due);
+    for (const FileKey& key : t.dropped) key.name.empty() ? table.drop_folder(key.folder) : table.drop(key);
+    EXPECT_EQ(table.take_due(t.now), t.due) << t.why;
+    EXPECT_EQ(table.next(), t.next_after) << t.why;
+  }
+}
+
+TEST(SettleTable, StillToWait) {
+  struct Case {
+    std::int64_t now, modified, settle, min_age, wait;
+    const char* why;
+  };
+  const Case cases[] = {
+      {1000, 900, 50, 0, 0, "settled"},
+      {1000, 980, 50, 0, 30, "changed 20 ms ago: 30 more"},
+      {1000, 980, 50, 500, 480, "young: until --min-age"},
+      {1000, 500, 50, 500, 0, "exactly old enough"},
+      {1000, 90000, 50, 500, 500, "dated in the future: no longer than the longest wait"},
+  };
+  for (const Case& t : cases) EXPECT_EQ(still_to_wait(t.now, t.modified, t.settle, t.min_age), t.wait) << t.why;
+}
+
+TEST(Relist, ReportsOnlyWhatChanged) {
+  const FileState one{1, 10, 33, 5}, grown{1, 10, 40, 6}, replaced{1, 11, 33, 5}, touched{1, 10, 33, 7},
+      other_disk{2, 10, 33, 5};
+  struct Case {
+    const char* why;
+    std::map<std::string, FileState> known;
+    std::vector<std::pair<std::string, FileState>> listed;
+    std::vector<std::string> changed, gone;
+  };
+  const Case cases[] = {
+      {"nothing changed: no duplicate", {{"a", one}}, {{"a", one}}, {}, {}},
+      {"new file", {}, {{"b", one}, {"a", one}}, {"a", "b"}, {}},
+      {"written to", {{"a", one}}, {{"a", grown}}, {"a"}, {}},
+      {"replaced by a rename", {{"a", one}}, {{"a", replaced}}, {"a"}, {}},
+      {"same size, new time", {{"a", one}}, {{"a", touched}}, {"a"}, {}},
+      {"same inode on another device", {{"a", one}}, {{"a", other_disk}}, {"a"}, {}},
+      {"taken away", {{"a", one}, {"b", one}}, {{"b", one}}, {}, {"a"}},
+      {"a name listed twice counts once", {}, {{"a", one}, {"a", one}}, {"a"}, {}},
+  };
+  for (const Case& t : cases) {
+    const Relisted r = relist_changes(t.known, t.listed);
+    EXPECT_EQ(r.changed, t.changed) << t.why;
+    EXPECT_EQ(r.gone, t.gone) << t.why;
+  }
+}
+
+// The inspector, watching: its standard output read a line at a time.
+class Watching {
+ public:
+  explicit Watching(const std::vector<std::string>& arguments) {
+    std::vector<std::string> words;
+    const char* binary = std::getenv("TARNWICK_INSPECT_BINARY");
+    words.emplace_back(binary && *binary ? binary : TARNWICK_BUILT_INSPECTOR);
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (auto& w : words) argv.push_back(w.data());
+    argv.push_back(nullptr);
+    int out[2];
+    if (pipe(out) != 0) throw std::runtime_error("pipe");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    posix_spawn_file_actions_addclose(&actions, out[0]);
+    posix_spawn_file_actions_addclose(&actions, out[1]);
+    const int spawned = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(out[1]);
+    out_ = out[0];
+    if (spawned != 0) throw std::runtime_error("posix_spawn");
+  }
+  ~Watching() {
+    if (pid_ > 0) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+    close(out_);
+  }
+  Watching(const Watching&) = delete;
+  Watching& operator=(const Watching&) = delete;
+
+  // The next line, without its end; "EOF" at the end, "HUNG" when none
+  // comes in the time that only a hung program takes.
+  std::string line() {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(DEADLINE_SECONDS);
+    for (;;) {
+      const std::size_t end = buffer_.find('\n');
+      if (end != std::string::npos) {
+        std::string line = buffer_.substr(0, end);
+        buffer_.erase(0, end + 1);
+        return line;
+      }
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+      pollfd fd{out_, POLLIN, 0};
+      if (left.count() <= 0 || poll(&fd, 1, static_cast<int>(left.count())) <= 0) return "HUNG";
+      char chunk[4096];
+      const ssize_t got = read(out_, chunk, sizeof chunk);
+      if (got <= 0) return "EOF";
+      buffer_.append(chunk, static_cast<std::size_t>(got));
+    }
+  }
+  void signal(int number) const { kill(pid_, number); }
+  int status() {
+    int status = 0;
+    waitpid(pid_, &status, 0);
+    pid_ = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  }
+
+ private:
+  pid_t pid_ = -1;
+  int out_ = -1;
+  std::string buffer_;
+};
+
+const Bytes VALID = vardek_bytes();
+const Bytes SHORT = VALID.substr(0, 20);
+
+void put(const std::string& path, const Bytes& bytes) {
+  if (fs::path(path).has_parent_path()) fs::create_directories(fs::path(path).parent_path());
+  std::ofstream(path, std::ios::binary | std::ios::app).write(reinterpret_cast<const char*>(bytes.data()),
+                                                               static_cast<std::streamsize>(bytes.size()));
+}
+// Written beside the spool, then renamed in, as a writer lands a file.
+void land(const std::string& path, const Bytes& bytes) {
+  put("landing", bytes);
+  fs::create_directories(fs::path(path).parent_path());
+  fs::rename("landing", path);
+}
+
+std::string valid_line(const std::string& path) {
+  return path + ": valid: short form (12-byte identification), timestamp head at 18, key 202612081830";
+}
+std::string short_line(const std::string& path) {
+  return path + ": not valid: length: 20 bytes read, at least 33 needed";
+}
+
+struct Step {
+  std::function<void()> act;
+  std::vector<std::string> lines;  // the lines it brings, in order
+};
+
+struct WatchRow {
+  const char* why;
+  std::vector<std::string> arguments;
+  std::function<void()> before;  // the spool as the audit finds it
+  std::vector<Step> steps;       // the first acts on nothing: the audit
+  std::string summary;           // after SIGTERM
+  int status;
+};
+
+TEST(Watch, JudgesWhatLandsAsTheTreeChanges) {
+  const auto nothing = [] {};
+  const auto spool = [] { fs::create_directories("spool/in"); };
+  const std::string started = "watch: watching 2 folders";
+  const WatchRow rows[] = {
+      {"a file renamed in", {"--watch", "spool"}, spool,
+       {{nothing, {started}}, {[] { land("spool/in/12345A678.ok", VALID); }, {valid_line("spool/in/12345A678.ok")}}},
+       "1 file judged: 1 valid, 0 not valid, 0 bad names, 0 not opened; 0 skipped", 0},
+      {"written in place, closed between chunks within the settle time: judged once, whole",
+       {"--watch", "--settle", "2s", "spool"}, spool,
+       {{nothing, {started}},
+        {[] {
+           put("spool/in/12345A678.ok", SHORT);
+           put("spool/in/12345A678.ok", VALID.substr(20));
+         },
+         {valid_line("spool/in/12345A678.ok")}}},
+       "1 file judged: 1 valid, 0 not valid, 0 bad names, 0 not opened; 0 skipped", 0},
+      {"written in place with a pause longer than the settle time: judged again",
+       {"--watch", "--settle", "1ms", "spool"}, spool,
+       {{nothing, {started}},
+        {[] { put("spool/in/12345A678.ok", SHORT); }, {short_line("spool/in/12345A678.ok")}},
+        {[] { put("spool/in/12345A678.ok", VALID.substr(20)); }, {valid_line("spool/in/12345A678.ok")}}},
+       "2 files judged: 1 valid, 1 not valid, 0 bad names, 0 not opened; 0 skipped", 4},
+      {"a new folder filled at once", {"--watch", "spool"}, spool,
+       {{nothing, {started}}, {[] { land("spool/a/b/in/12345A678.ok", VALID); }, {valid_line("spool/a/b/in/12345A678.ok")}}},
+       "1 file judged: 1 valid, 0 not valid, 0 bad names, 0 not opened; 0 skipped", 0},
+      {"a folder deleted and made again", {"--watch", "spool"}, [] { put("spool/in/12345A678.ok", VALID); },
+       {{nothing, {valid_line("spool/in/12345A678.ok"), started}},
+        {[] {
+           fs::remove_all("spool/in");
+           land("spool/in/12345A678.ok", SHORT);
+         },
+         {short_line("spool/in/12345A678.ok")}}},
+       "2 files judged: 1 valid, 1 not valid, 0 bad names, 0 not opened; 0 skipped", 4},
+      {"the folder named deleted, and back", {"--watch", "spool"}, spool,
+       {{nothing, {started}},
+        {[] { fs::remove_all("spool"); }, {"watch: spool: gone, looked for again every second"}},
+        {[] { land("spool/in/12345A678.ok", VALID); },
+         {"watch: spool: back, watched and listed", valid_line("spool/in/12345A678.ok")}}},
+       "1 file judged: 1 valid, 0 not valid, 0 bad names, 0 not opened; 0 skipped", 0},
+      {"a temporary name left out, then renamed to its own", {"--watch", "--exclude", ".*", "spool"}, spool,
+       {{nothing, {started}},
+        {[] {
+           put("spool/in/.12345A678.ok", VALID);
+           fs::rename("spool/in/.12345A678.ok", "spool/in/12345A678.ok");
+         },
+         {valid_line("spool/in/12345A678.ok")}}},
+       "1 file judged: 1 valid, 0 not valid, 0 bad names, 0 not opened; 0 skipped", 0},
+      {"a young file is held back by the audit, then judged", {"--watch", "--min-age", "300ms", "spool"},
+       [] { put("spool/in/12345A678.ok", VALID); },
+       {{nothing, {"spool/in/12345A678.ok: skipped: young", started, valid_line("spool/in/12345A678.ok")}}},
+       "1 file judged: 1 valid, 0 not valid, 0 bad names, 0 not opened; 1 skipped", 0},
+  };
+  for (const WatchRow& row : rows) {
+    ScratchDir scratch;
+    row.before();
+    Watching watching(row.arguments);
+    for (const Step& step : row.steps) {
+      step.act();
+      for (const std::string& line : step.lines) ASSERT_EQ(watching.line(), line) << row.why;
+    }
+    watching.signal(SIGTERM);
+    EXPECT_EQ(watching.line(), row.summary) << row.why;
+    EXPECT_EQ(watching.line(), "EOF") << row.why;
+    EXPECT_EQ(watching.status(), row.status) << row.why;
+  }
+}
+
+// SIGHUP lists the tree again, as an overflow does: only what changed since
+// it was judged is reported, and the record says how many.
+TEST(Watch, ListedAgainReportsOnlyWhatChanged) {
+  struct Case {
+    const char* why;
+    std::function<void()> act;
+    std::string relisted;
+  };
+  const Case cases[] = {
+      {"nothing changed", [] {}, "watch: listed again (hangup): 2 folders, 0 files new or changed"},
+      {"a folder renamed within the tree", [] { fs::rename("spool/in", "spool/old"); },
+       "watch: listed again (hangup): 2 folders, 0 files new or changed"},
+      {"a folder taken out of the tree", [] { fs::rename("spool/in", "elsewhere"); },
+       "watch: listed again (hangup): 1 folder, 0 files new or changed"},
+  };
+  for (const Case& t : cases) {
+    ScratchDir scratch;
+    put("spool/in/12345A678.ok", VALID);
+    Watching watching({"--watch", "spool"});
+    ASSERT_EQ(watching.line(), valid_line("spool/in/12345A678.ok")) << t.why;
+    ASSERT_EQ(watching.line(), "watch: watching 2 folders") << t.why;
+    t.act();
+    watching.signal(SIGHUP);
+    EXPECT_EQ(watching.line(), t.relisted) << t.why;
+    watching.signal(SIGTERM);
+    EXPECT_EQ(watching.line(), "1 file judged: 1 valid, 0 not valid, 0 bad names, 0 not opened; 0 skipped") << t.why;
+    EXPECT_EQ(watching.status(), 0) << t.why;
+  }
+}
+
+}  // namespace
