@@ -15,9 +15,11 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "pairs/live_queue.h"
 #include "run_tool.h"
 #include "vardek_bytes.h"
 #include "watch/relist.h"
@@ -95,6 +97,88 @@ TEST(Relist, ReportsOnlyWhatChanged) {
     const Relisted r = relist_changes(t.known, t.listed);
     EXPECT_EQ(r.changed, t.changed) << t.why;
     EXPECT_EQ(r.gone, t.gone) << t.why;
+  }
+}
+
+// A spool where every file asked for is there, and no response: the queue
+// must decide from what it is given.
+class NoResponses final : public Spool {
+ public:
+  Look look(const std::string& /*path*/) override { return {}; }
+  bool there(const std::string& /*path*/) override { return true; }
+  bool still(const std::string& /*folder*/) override { return true; }
+  void wait_until_still() override {}
+};
+
+FileReport judged(const std::string& path, std::int64_t modified) {
+  FileReport report;
+  report.path = path;
+  report.name = check_name(path);
+  const Bytes bytes = vardek_bytes({.stamp = {0x20, 0x26, 0x01, 0x01, static_cast<unsigned char>(modified / 60 % 60),
+                                              static_cast<unsigned char>(modified % 60)}});
+  keep_image(bytes.data(), bytes.size(), report.read);
+  report.read.modified = modified;
+  report.read.dated = true;
+  report.content = check_content(report.read.checked());
+  report.verdict = Verdict::valid;
+  return report;
+}
+
+TEST(LiveQueue, SaysEachChangeOnce) {
+  // At a second since 1970: `cmd`/`ok` land, judged (changed at that
+  // second); `said:STATE` the audit's record of the command; `gone` it is
+  // taken; `tick` the alarm rings. Each step's records: "state command".
+  struct Step {
+    std::int64_t at;
+    std::string what;
+    std::vector<std::string> records;
+  };
+  struct Case {
+    const char* why;
+    std::optional<std::int64_t> pending_after;
+    std::vector<Step> steps;
+    std::optional<std::int64_t> alarm_after;
+  };
+  const Case cases[] = {
+      {"a command lands, then its response", std::nullopt,
+       {{100, "cmd", {"pending out/12345A.cmd"}}, {105, "ok", {"answered out/12345A.cmd"}}}, std::nullopt},
+      {"a response with its command on disk is no orphan", std::nullopt, {{100, "ok", {}}}, std::nullopt},
+      {"waited too long: said once, then answered", 60,
+       {{100, "cmd", {"pending out/12345A.cmd"}}, {159, "tick", {}}, {160, "tick", {"pending out/12345A.cmd"}},
+        {200, "tick", {}}, {210, "ok", {"answered out/12345A.cmd"}}},
+       std::nullopt},
+      {"the alarm is set for the command waiting", 60, {{100, "cmd", {"pending out/12345A.cmd"}}}, 160},
+      {"taken by its consumer: let go, no record", 60, {{100, "cmd", {"pending out/12345A.cmd"}}, {101, "gone", {}}},
+       std::nullopt},
+      {"the audit found it answered: let go", std::nullopt,
+       {{100, "known", {}}, {101, "said:answered", {}}, {102, "ok", {}}}, std::nullopt},
+      {"the audit said it pending past the bound: not said again", 60,
+       {{100, "known", {}}, {300, "said:pending", {}}, {400, "tick", {}}}, std::nullopt},
+      {"the command judged again, still waiting: nothing new", std::nullopt,
+       {{100, "cmd", {"pending out/12345A.cmd"}}, {101, "cmd", {}}}, std::nullopt},
+  };
+  for (const Case& t : cases) {
+    NoResponses spool;
+    LiveQueue queue(t.pending_after, &spool);
+    for (const Step& step : t.steps) {
+      std::vector<PairRecord> out;
+      if (step.what == "cmd") queue.add(judged("out/12345A.cmd", step.at), step.at, out);
+      if (step.what == "ok") queue.add(judged("in/12345A.ok", step.at), step.at, out);
+      if (step.what == "known") queue.known(judged("out/12345A.cmd", step.at), step.at);
+      if (step.what == "gone") queue.gone("out/12345A.cmd");
+      if (step.what == "tick") queue.overdue(step.at, out);
+      if (step.what.starts_with("said:")) {
+        PairRecord record;
+        record.command = "out/12345A.cmd";
+        record.state = step.what == "said:answered" ? PairState::answered : PairState::pending;
+        record.age = static_cast<std::uint64_t>(step.at - 100);
+        queue.said(record, step.at);
+      }
+      std::vector<std::string> records;
+      for (const PairRecord& r : out) records.push_back(std::string(state_name(r.state)) + " " + r.command);
+      EXPECT_EQ(records, step.records) << t.why << ", at " << step.at << " " << step.what;
+    }
+    EXPECT_EQ(queue.next_alarm(), t.alarm_after) << t.why;
   }
 }
 
@@ -242,6 +326,24 @@ TEST(Watch, JudgesWhatLandsAsTheTreeChanges) {
         {[] { land("spool/in/12345A678.ok", VALID); },
          {"watch: spool: back, watched and listed", valid_line("spool/in/12345A678.ok")}}},
        "1 file judged: 1 valid, 0 not valid, 0 bad names, 0 not opened; 0 skipped", 0},
+      {"a command waits, then its response lands", {"--watch", "--pairs", "spool"},
+       [] { fs::create_directories("spool/out"); fs::create_directories("spool/in"); },
+       {{nothing, {"watch: watching 3 folders"}},
+        {[] {
+           put("landing", vardek_bytes({.long_id = true}));
+           fs::last_write_time("landing", fs::file_time_type::clock::now() - std::chrono::hours(1));
+           fs::rename("landing", "spool/out/12345A.cmd");
+         },
+         {"spool/out/12345A.cmd: valid: long form (15-byte identification), timestamp head at 21, key 202612081830",
+          "spool/out/12345A.cmd: pending for 1h 0m"}},
+        {[] { land("spool/in/12345A.ok", vardek_bytes({.stamp = {0x20, 0x26, 0x12, 0x09, 0x00, 0x00}})); },
+         {"spool/in/12345A.ok: valid: short form (12-byte identification), timestamp head at 18, key 202612090000",
+          "spool/out/12345A.cmd: answered (ok) by spool/in/12345A.ok"}}},
+       "0 commands: 0 answered (0 ok, 0 fail), 0 stale, 0 same, 0 pending, 0 in conflict, 0 bad responses, 0 bad "
+       "commands, 0 young, 0 unknown; 0 orphan responses\n"
+       "pending by age: 0 under 1m, 0 under 10m, 0 under 1h, 0 under 1d, 0 older\n"
+       "2 files judged: 2 valid, 0 not valid, 0 bad names, 0 not opened; 0 skipped",
+       0},
       {"a temporary name left out, then renamed to its own", {"--watch", "--exclude", ".*", "spool"}, spool,
        {{nothing, {started}},
         {[] {
@@ -264,7 +366,8 @@ TEST(Watch, JudgesWhatLandsAsTheTreeChanges) {
       for (const std::string& line : step.lines) ASSERT_EQ(watching.line(), line) << row.why;
     }
     watching.signal(SIGTERM);
-    EXPECT_EQ(watching.line(), row.summary) << row.why;
+    std::istringstream summary(row.summary);
+    for (std::string line; std::getline(summary, line);) EXPECT_EQ(watching.line(), line) << row.why;
     EXPECT_EQ(watching.line(), "EOF") << row.why;
     EXPECT_EQ(watching.status(), row.status) << row.why;
   }

@@ -16,6 +16,7 @@
 #include "app/options.h"
 #include "app/terminal.h"
 #include "model/summary.h"
+#include "pairs/live_queue.h"
 #include "pairs/pair_stream.h"
 #include "platform/console.h"
 #include "platform/errors.h"
@@ -134,12 +135,52 @@ int inspect_all(int argc, char** argv) {
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started)
             .count());
   };
+
+  // With --watch --pairs, the commands left waiting, and the records of
+  // the pairs whose state changes as files land or go.
+  std::optional<LiveQueue> live;
+  if (watch && pairs) {
+    std::optional<std::int64_t> after;
+    if (options.pending_after) after = (options.pending_after->count() + 999) / 1000;
+    live.emplace(after, &spool);
+  }
   const auto hand_on_pairs = [&] {
     for (const PairRecord& record : pair_records) {
       pair_summary.count(record);
       sink->pair(record);
+      if (live) live->said(record, seconds_since_1970());
     }
     pair_records.clear();
+  };
+  const auto hand_on_live = [&](const std::vector<PairRecord>& records) {
+    for (const PairRecord& record : records) sink->pair(record);
+  };
+  const auto watch_hooks = [&] {
+    WatchHooks hooks;
+    hooks.report = [&](FileReport&& report) {
+      summary.count(report);
+      sink->file(report);
+      if (live) {
+        std::vector<PairRecord> records;
+        live->add(report, seconds_since_1970(), records);
+        hand_on_live(records);
+      }
+      output.finish();
+    };
+    if (!live) return hooks;
+    hooks.gone = [&](const std::string& path) { live->gone(path); };
+    hooks.next_alarm = [&]() -> std::optional<std::int64_t> {
+      const std::optional<std::int64_t> at = live->next_alarm();
+      if (!at) return std::nullopt;
+      return *at * 1000;
+    };
+    hooks.ring = [&] {
+      std::vector<PairRecord> records;
+      live->overdue(seconds_since_1970(), records);
+      hand_on_live(records);
+      if (!records.empty()) output.finish();
+    };
+    return hooks;
   };
   try {
     const RunStats stats = inspect(
@@ -149,6 +190,7 @@ int inspect_all(int argc, char** argv) {
             pairs->add(report, pair_records);
             hand_on_pairs();
           }
+          if (live) live->known(report, seconds_since_1970());
           summary.count(report);
           sink->file(report);
           output.flush_if_full();
@@ -156,17 +198,13 @@ int inspect_all(int argc, char** argv) {
         },
         [&] { progress.update(summary.seen()); });
     progress.clear();
-    if (watch) {
-      output.finish();
-      watch->run([&](FileReport&& report) {
-        summary.count(report);
-        sink->file(report);
-        output.finish();
-      });
-    }
     if (pairs) {
       pairs->finish(pair_records);
       hand_on_pairs();
+    }
+    if (watch) {
+      output.finish();
+      watch->run(watch_hooks());
     }
     const RunEnd end{summary, pairs ? &pair_summary : nullptr, operands.failed(),
                      options.min_files, options.max_pending};

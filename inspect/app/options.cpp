@@ -53,6 +53,8 @@ constexpr const char* USAGE =
     "                     lands or changes, once settled, until SIGINT or SIGTERM\n"
     "      --settle AGE   with --watch, judge a file once it has been closed and\n"
     "                     left alone this long (default 50ms)\n"
+    "      --pending-after AGE  with --watch and --pairs, say once of each\n"
+    "                     command that it has waited longer than AGE\n"
     "      --help         show this help and exit\n"
     "      --version      show the version and exit\n"
     "\n"
@@ -125,7 +127,7 @@ Options parse_command_line(int argc, char** argv) {
   app.add_flag("--stats", options.stats);
   app.add_option("--exclude", options.excluded)->allow_extra_args(false);
   // Numbers and lengths of time are taken as words and read strictly below.
-  std::string min_age, max_depth, min_files, jobs, max_pending, settle;
+  std::string min_age, max_depth, min_files, jobs, max_pending, settle, pending_after;
   app.add_option("--min-age", min_age);
   app.add_option("--max-depth", max_depth);
   app.add_flag("-x,--one-file-system", options.one_file_system);
@@ -133,6 +135,7 @@ Options parse_command_line(int argc, char** argv) {
   app.add_option("--max-pending", max_pending);
   app.add_flag("--watch", options.watch);
   app.add_option("--settle", settle);
+  app.add_option("--pending-after", pending_after);
   app.add_option("-j,--jobs", jobs);
   app.add_option("--files-from", options.files_from);
   app.add_flag("-0,--null", options.null_separated);
@@ -171,7 +174,11 @@ Options parse_command_line(int argc, char** argv) {
   }
   if (options.watch && !options.files_from.empty())
     bad_command_line("--watch watches the paths named: not with --files-from");
-  if (options.watch && options.pairs) bad_command_line("--pairs is not kept live under --watch yet");
+  if (!pending_after.empty()) {
+    if (!options.watch || !options.pairs)
+      bad_command_line("--pending-after applies to --watch with --pairs, which are not both given");
+    options.pending_after = duration_of("--pending-after", pending_after);
+  }
   if (!jobs.empty())
     options.jobs = static_cast<unsigned>(count_of("--jobs", jobs, 1, 1024, "a number of threads from 1 to 1024"));
   for (const std::string& label : labels) {

@@ -33,6 +33,7 @@ struct Options {
   Labels labels;        // --label KEY=VALUE, in the order given
   bool watch = false;                      // --watch
   std::chrono::milliseconds settle{50};    // --settle, with --watch
+  std::optional<std::chrono::milliseconds> pending_after;  // with --watch --pairs
   std::vector<std::string> paths;
 };
 

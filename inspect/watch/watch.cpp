@@ -123,7 +123,8 @@ void Watch::rename_tree(const std::string& from, const std::string& to) {
     if (under(folder.path, from)) folder.path = to + folder.path.substr(from.size());
 }
 
-void Watch::handle(const WatchEvent& event, std::map<std::uint32_t, std::string>& renamed) {
+void Watch::handle(const WatchEvent& event, std::map<std::uint32_t, std::string>& renamed,
+                   const WatchHooks& hooks) {
   const auto place = folders_.find(event.folder);
   if (place == folders_.end()) return;
   Folder& folder = place->second;
@@ -158,6 +159,7 @@ void Watch::handle(const WatchEvent& event, std::map<std::uint32_t, std::string>
   if ((event.what & (moved_out | removed)) != 0) {
     folder.files.erase(event.name);
     waiting_.drop(key);
+    if (hooks.gone) hooks.gone(child);
   } else if ((event.what & (written | moved_in)) != 0 && !excluded(event.name)) {
     waiting_.at(key, steady_ms() + options_.settle.count());
   }
@@ -183,7 +185,7 @@ void Watch::relist(const std::string& reason) {
   notices_({WatchNotice::relisted, "", folders_.size(), found_, reason});
 }
 
-void Watch::judge_due(const WatchReports& reports) {
+void Watch::judge_due(const WatchHooks& hooks) {
   const std::int64_t now = steady_ms();
   for (const FileKey& key : waiting_.take_due(now)) {
     const auto place = folders_.find(key.folder);
@@ -211,7 +213,7 @@ void Watch::judge_due(const WatchReports& reports) {
       continue;
     }
     folder.files[key.name] = state;
-    reports(std::move(report));
+    hooks.report(std::move(report));
   }
 }
 
@@ -230,14 +232,20 @@ void Watch::look_for_roots() {
   next_root_look_ = steady_ms() + ROOT_LOOK_MS;
 }
 
-void Watch::run(const WatchReports& reports) {
+void Watch::run(const WatchHooks& hooks) {
   notices_({WatchNotice::started, "", folders_.size(), 0, ""});
   std::vector<WatchEvent> events;
   for (;;) {
-    judge_due(reports);
+    judge_due(hooks);
     look_for_roots();
+    if (hooks.ring) hooks.ring();
     std::optional<std::int64_t> next = waiting_.next();
     if (!roots_gone_.empty()) next = next ? std::min(*next, next_root_look_) : next_root_look_;
+    const std::optional<std::int64_t> alarm = hooks.next_alarm ? hooks.next_alarm() : std::nullopt;
+    if (alarm) {
+      const std::int64_t at = steady_ms() + std::max<std::int64_t>(0, *alarm - wall_ms());
+      next = next ? std::min(*next, at) : at;
+    }
     std::optional<std::chrono::milliseconds> timeout;
     if (next) timeout = std::chrono::milliseconds(std::max<std::int64_t>(0, *next - steady_ms()));
     events.clear();
@@ -248,7 +256,7 @@ void Watch::run(const WatchReports& reports) {
       if ((event.what & overflow) != 0)
         overflowed = true;
       else
-        handle(event, moved_out);
+        handle(event, moved_out, hooks);
     }
     for (const auto& [cookie, path] : moved_out) forget_tree(path);  // moved out of the tree
     if (overflowed) relist("overflow");

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -27,7 +28,15 @@ struct WatchOptions {
   JudgeOptions judge;                 // its --min-age is the watch's own
 };
 
-using WatchReports = std::function<void(FileReport&& report)>;
+// What the watch tells of the files, and the alarm of whoever keeps a
+// clock of their own (the live queue of pairs).
+struct WatchHooks {
+  std::function<void(FileReport&& report)> report;  // a file judged
+  std::function<void(const std::string& path)> gone = nullptr;  // a file unlinked or moved out
+  // When the alarm is next due, in milliseconds since 1970; none: never.
+  std::function<std::optional<std::int64_t>()> next_alarm = nullptr;
+  std::function<void()> ring = nullptr;  // called on every wake
+};
 using WatchNotices = std::function<void(const WatchRecord& record)>;
 
 // How often a folder named and gone is looked for.
@@ -40,7 +49,7 @@ class Watch {
   // the audit is seen, and what the audit judges is known.
   void start();
   // Judges what lands, until a stop signal.
-  void run(const WatchReports& reports);
+  void run(const WatchHooks& hooks);
   std::size_t folders() const { return folders_.size(); }
 
  private:
@@ -53,10 +62,10 @@ class Watch {
   void add_tree(const std::string& path, const std::string& root, bool starting);
   void forget_tree(const std::string& path);
   void consider(int folder, const std::string& name, std::int64_t due);
-  void handle(const WatchEvent& event, std::map<std::uint32_t, std::string>& renamed);
+  void handle(const WatchEvent& event, std::map<std::uint32_t, std::string>& renamed, const WatchHooks& hooks);
   void rename_tree(const std::string& from, const std::string& to);
   void relist(const std::string& reason);
-  void judge_due(const WatchReports& reports);
+  void judge_due(const WatchHooks& hooks);
   void look_for_roots();
   bool excluded(const std::string& name) const;
 
