@@ -22,6 +22,7 @@ complete -c tarnwick-inspect -l max-pending -x -d 'With --pairs, fail with 5 whe
 complete -c tarnwick-inspect -l metrics -r -F -d 'Write the metrics for node_exporter to FILE'
 complete -c tarnwick-inspect -l watch -d 'After the audit, judge each file that lands, until stopped'
 complete -c tarnwick-inspect -l settle -x -d 'With --watch, judge a file once left alone this long'
+complete -c tarnwick-inspect -l poll -x -d 'With --watch, poll every folder at this interval'
 complete -c tarnwick-inspect -l pending-after -x -d 'With --watch --pairs, say once of a command that waits longer'
 complete -c tarnwick-inspect -l label -x -d 'Add KEY=VALUE to every record and metric'
 complete -c tarnwick-inspect -s x -l one-file-system -d 'Do not walk into other file systems'

@@ -108,6 +108,7 @@ int inspect_all(int argc, char** argv) {
     watching.roots = options.paths;
     watching.excluded = options.excluded;
     watching.settle = options.settle;
+    watching.poll = options.poll;
     watching.judge = judge;
     watch.emplace(std::move(watching), *watcher, [&](const WatchRecord& record) {
       sink->watch(record);

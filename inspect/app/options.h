@@ -34,6 +34,7 @@ struct Options {
   bool watch = false;                      // --watch
   std::chrono::milliseconds settle{50};    // --settle, with --watch
   std::optional<std::chrono::milliseconds> pending_after;  // with --watch --pairs
+  std::optional<std::chrono::milliseconds> poll;           // --poll, with --watch
   std::vector<std::string> paths;
 };
 

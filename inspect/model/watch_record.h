@@ -13,6 +13,7 @@ enum class WatchNotice {
   root_back,   // it is there again, watched and listed
   relisted,    // the folders listed again: events were lost, or on SIGHUP
   unwatched,   // a folder that cannot be watched
+  polled,      // a folder, and those below it, polled instead of watched
 };
 
 struct WatchRecord {
@@ -21,7 +22,10 @@ struct WatchRecord {
   std::uint64_t folders = 0;   // started, relisted: the folders watched
   std::uint64_t changed = 0;   // relisted: the files found new or changed
   std::string reason;          // relisted: "overflow" or "hangup";
-                               // unwatched: the system's words
+                               // unwatched, polled: why
+  std::uint64_t polled = 0;    // started: the folders polled
+  std::uint64_t every_ms = 0;  // started (when any is polled), polled:
+                               // the interval of the polls
 };
 
 #endif

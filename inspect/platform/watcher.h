@@ -67,6 +67,11 @@ class Watcher {
 // any thread starts).
 std::unique_ptr<Watcher> open_watcher(SystemError& error);
 
+// Whether the folder at `path` is on a network file system (NFS, CIFS),
+// where the system does not see the writes of other machines: such a
+// folder is polled.
+bool on_network_file_system(const std::string& path);
+
 // What is at `path`, not following a link: a regular file's state and
 // true; false when it is no regular file or is gone.
 bool regular_file_state(const std::string& path, FileState& state);

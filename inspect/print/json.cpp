@@ -292,12 +292,17 @@ class JsonSink final : public Sink {
   }
 
   void watch(const WatchRecord& r) override {
-    static constexpr const char* NAMES[] = {"started", "root-gone", "root-back", "relisted", "unwatched"};
+    static constexpr const char* NAMES[] = {"started", "root-gone", "root-back", "relisted", "unwatched", "polled"};
     out_ += "{\"type\":\"watch\"";
     string_field(out_, "event", NAMES[static_cast<int>(r.notice)]);
     switch (r.notice) {
       case WatchNotice::started:
         number_field(out_, "folders", r.folders);
+        if (r.polled > 0) {
+          number_field(out_, "polled", r.polled);
+          field(out_, "every_s");
+          out_ += seconds_text(static_cast<std::int64_t>(r.every_ms));
+        }
         break;
       case WatchNotice::root_gone:
       case WatchNotice::root_back:
@@ -311,6 +316,12 @@ class JsonSink final : public Sink {
       case WatchNotice::unwatched:
         path_field(out_, "path", r.path);
         string_field(out_, "error", r.reason);
+        break;
+      case WatchNotice::polled:
+        path_field(out_, "path", r.path);
+        string_field(out_, "reason", r.reason);
+        field(out_, "every_s");
+        out_ += seconds_text(static_cast<std::int64_t>(r.every_ms));
         break;
     }
     time_field();

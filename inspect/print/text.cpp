@@ -346,8 +346,13 @@ class TextSink final : public Sink {
     switch (r.notice) {
       case WatchNotice::started:
         out += "watching ";
-        append_number(out, r.folders);
-        out += r.folders == 1 ? " folder" : " folders";
+        append_number(out, r.folders - r.polled);
+        out += r.folders - r.polled == 1 ? " folder" : " folders";
+        if (r.polled > 0) {
+          out += ", polling ";
+          append_number(out, r.polled);
+          out += " every " + seconds_text(static_cast<std::int64_t>(r.every_ms)) + "s";
+        }
         break;
       case WatchNotice::root_gone:
         append_text_path(out, r.path);
@@ -367,6 +372,10 @@ class TextSink final : public Sink {
       case WatchNotice::unwatched:
         append_text_path(out, r.path);
         out += ": cannot be watched: " + r.reason;
+        break;
+      case WatchNotice::polled:
+        append_text_path(out, r.path);
+        out += ": polled every " + seconds_text(static_cast<std::int64_t>(r.every_ms)) + "s: " + r.reason;
         break;
     }
     out += '\n';

@@ -59,21 +59,54 @@ void Watch::start() {
 }
 
 // Watched first, then listed: a file that lands in between is in the
-// listing, or its event comes, or both (and it is judged once).
-void Watch::add_tree(const std::string& path, const std::string& root, bool starting) {
-  SystemError error;
-  const int id = watcher_.add(path, error);
-  if (id < 0) {
-    if (error.number != ENOENT && error.number != ENOTDIR)
-      notices_({WatchNotice::unwatched, path, 0, 0, error.text});
-    return;
+// listing, or its event comes, or both (and it is judged once). A folder
+// that cannot be watched, for want of watches, or on a network file
+// system, is polled, and so is all below it.
+void Watch::add_tree(const std::string& path, const std::string& root, bool starting, bool parent_polled) {
+  bool polled = options_.poll.has_value();
+  std::string why;
+  int id = -1;
+  if (!polled && on_network_file_system(path)) {
+    polled = true;
+    why = "on a network file system";
+  }
+  if (!polled) {
+    SystemError error;
+    id = watcher_.add(path, error);
+    if (id < 0 && error.number == ENOSPC) {
+      polled = true;
+      why = error.text;
+    } else if (id < 0) {
+      if (error.number != ENOENT && error.number != ENOTDIR)
+        notices_({WatchNotice::unwatched, path, 0, 0, error.text, 0, 0});
+      return;
+    }
+  }
+  if (polled) {
+    const auto known = polled_ids_.find(path);
+    id = known != polled_ids_.end() ? known->second : next_polled_id_--;
+    if (known == polled_ids_.end()) {
+      polled_ids_.emplace(path, id);
+      if (!parent_polled && !why.empty())
+        notices_({WatchNotice::polled, path, 0, 0, why, 0, static_cast<std::uint64_t>(poll_ms())});
+    }
   }
   visited_.insert(id);
   Folder& folder = folders_[id];
   folder.path = path;
   folder.root = root;
+  list_folder(id, starting, true);
+}
+
+void Watch::list_folder(int id, bool starting, bool whole_tree) {
+  Folder& folder = folders_[id];
+  const std::string path = folder.path;
+  const std::string root = folder.root;
   Listing listing = list_directory(nullptr, path, path);
-  if (!listing.directory) return;
+  if (!listing.directory) {
+    if (id < -1 && !is_directory(path)) gone_folders_.push_back(path);  // a poll finds it gone
+    return;
+  }
   std::sort(listing.entries.begin(), listing.entries.end(),
             [](const Entry& a, const Entry& b) { return a.name < b.name; });
   std::vector<std::pair<std::string, FileState>> files;
@@ -81,10 +114,11 @@ void Watch::add_tree(const std::string& path, const std::string& root, bool star
     if (excluded(entry.name)) continue;
     const std::string child = path + PATH_SEPARATOR + entry.name;
     FileState state;
-    if (entry.kind == EntryKind::directory)
-      add_tree(child, root, starting);
-    else if (regular_file_state(child, state))
+    if (entry.kind == EntryKind::directory) {
+      if (whole_tree || polled_ids_.count(child) == 0) add_tree(child, root, starting, id < -1);
+    } else if (regular_file_state(child, state)) {
       files.emplace_back(entry.name, state);
+    }
   }
   const std::int64_t now = steady_ms();
   if (starting) {
@@ -101,26 +135,66 @@ void Watch::add_tree(const std::string& path, const std::string& root, bool star
     return;
   }
   const Relisted changes = relist_changes(folder.files, files);
-  for (const std::string& name : changes.gone) folder.files.erase(name);
+  for (const std::string& name : changes.gone) {
+    folder.files.erase(name);
+    if (hooks_ == nullptr || !hooks_->gone) continue;
+    std::string gone = path;
+    gone += PATH_SEPARATOR;
+    gone += name;
+    hooks_->gone(gone);
+  }
   for (const std::string& name : changes.changed) waiting_.at({id, name}, now);
   found_ += changes.changed.size();
 }
 
+std::int64_t Watch::poll_ms() const { return (options_.poll ? *options_.poll : FALLBACK_POLL).count(); }
+
+void Watch::erase_folder(std::map<int, Folder>::iterator place) {
+  if (place->first >= 0)
+    watcher_.remove(place->first);
+  else
+    polled_ids_.erase(place->second.path);
+  waiting_.drop_folder(place->first);
+  folders_.erase(place);
+}
+
 void Watch::forget_tree(const std::string& path) {
   for (auto place = folders_.begin(); place != folders_.end();) {
-    if (under(place->second.path, path)) {
-      watcher_.remove(place->first);
-      waiting_.drop_folder(place->first);
-      place = folders_.erase(place);
-    } else {
-      ++place;
-    }
+    const auto next = std::next(place);
+    if (under(place->second.path, path)) erase_folder(place);
+    place = next;
   }
 }
 
+// The polled folders, each listed alone: what changed is judged, a folder
+// made is added, a folder gone is forgotten (a folder named: looked for).
+void Watch::poll_folders() {
+  std::vector<int> polled;
+  for (const auto& [id, folder] : folders_)
+    if (id < -1) polled.push_back(id);
+  found_ = 0;
+  for (const int id : polled)
+    if (folders_.count(id) != 0) list_folder(id, false, false);
+  for (const std::string& path : gone_folders_) {
+    const bool named = std::find(options_.roots.begin(), options_.roots.end(), path) != options_.roots.end();
+    if (named) {
+      notices_({WatchNotice::root_gone, path, 0, 0, "", 0, 0});
+      roots_gone_.push_back(path);
+      next_root_look_ = steady_ms() + ROOT_LOOK_MS;
+    }
+    forget_tree(path);
+  }
+  gone_folders_.clear();
+  next_poll_ = steady_ms() + poll_ms();
+}
+
 void Watch::rename_tree(const std::string& from, const std::string& to) {
-  for (auto& [id, folder] : folders_)
-    if (under(folder.path, from)) folder.path = to + folder.path.substr(from.size());
+  for (auto& [id, folder] : folders_) {
+    if (!under(folder.path, from)) continue;
+    if (id < -1) polled_ids_.erase(folder.path);
+    folder.path = to + folder.path.substr(from.size());
+    if (id < -1) polled_ids_[folder.path] = id;
+  }
 }
 
 void Watch::handle(const WatchEvent& event, std::map<std::uint32_t, std::string>& renamed,
@@ -131,13 +205,12 @@ void Watch::handle(const WatchEvent& event, std::map<std::uint32_t, std::string>
   if (event.name.empty()) {
     if (folder.path == folder.root && (event.what & (folder_gone | folder_moved)) != 0) {
       const std::string root = folder.root;
-      notices_({WatchNotice::root_gone, root, 0, 0, ""});
+      notices_({WatchNotice::root_gone, root, 0, 0, "", 0, 0});
       forget_tree(root);
       roots_gone_.push_back(root);
       next_root_look_ = steady_ms() + ROOT_LOOK_MS;
     } else if ((event.what & folder_gone) != 0) {
-      waiting_.drop_folder(event.folder);
-      folders_.erase(place);
+      erase_folder(place);
     }
     return;
   }
@@ -174,15 +247,11 @@ void Watch::relist(const std::string& reason) {
   // Folders no longer there, or there under another watch: a listing
   // reaches only those that are.
   for (auto place = folders_.begin(); place != folders_.end();) {
-    if (visited_.count(place->first) == 0) {
-      watcher_.remove(place->first);
-      waiting_.drop_folder(place->first);
-      place = folders_.erase(place);
-    } else {
-      ++place;
-    }
+    const auto next = std::next(place);
+    if (visited_.count(place->first) == 0) erase_folder(place);
+    place = next;
   }
-  notices_({WatchNotice::relisted, "", folders_.size(), found_, reason});
+  notices_({WatchNotice::relisted, "", folders_.size(), found_, reason, 0, 0});
 }
 
 void Watch::judge_due(const WatchHooks& hooks) {
@@ -222,7 +291,7 @@ void Watch::look_for_roots() {
   std::vector<std::string> still_gone;
   for (const std::string& root : roots_gone_) {
     if (is_directory(root)) {
-      notices_({WatchNotice::root_back, root, 0, 0, ""});
+      notices_({WatchNotice::root_back, root, 0, 0, "", 0, 0});
       add_tree(root, root, false);
     } else {
       still_gone.push_back(root);
@@ -233,14 +302,22 @@ void Watch::look_for_roots() {
 }
 
 void Watch::run(const WatchHooks& hooks) {
-  notices_({WatchNotice::started, "", folders_.size(), 0, ""});
+  hooks_ = &hooks;
+  std::uint64_t polled = 0;
+  for (const auto& [id, folder] : folders_)
+    if (id < -1) ++polled;
+  notices_({WatchNotice::started, "", folders_.size(), 0, "", polled,
+            polled > 0 ? static_cast<std::uint64_t>(poll_ms()) : 0});
+  next_poll_ = steady_ms() + poll_ms();
   std::vector<WatchEvent> events;
   for (;;) {
+    if (!polled_ids_.empty() && steady_ms() >= next_poll_) poll_folders();
     judge_due(hooks);
     look_for_roots();
     if (hooks.ring) hooks.ring();
     std::optional<std::int64_t> next = waiting_.next();
     if (!roots_gone_.empty()) next = next ? std::min(*next, next_root_look_) : next_root_look_;
+    if (!polled_ids_.empty()) next = next ? std::min(*next, next_poll_) : next_poll_;
     const std::optional<std::int64_t> alarm = hooks.next_alarm ? hooks.next_alarm() : std::nullopt;
     if (alarm) {
       const std::int64_t at = steady_ms() + std::max<std::int64_t>(0, *alarm - wall_ms());
@@ -261,6 +338,9 @@ void Watch::run(const WatchHooks& hooks) {
     for (const auto& [cookie, path] : moved_out) forget_tree(path);  // moved out of the tree
     if (overflowed) relist("overflow");
     if (wake == Wake::relist) relist("hangup");
-    if (wake == Wake::stop) return;
+    if (wake == Wake::stop) {
+      hooks_ = nullptr;
+      return;
+    }
   }
 }

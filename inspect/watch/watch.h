@@ -26,7 +26,12 @@ struct WatchOptions {
   std::vector<std::string> excluded;  // globs, as --exclude
   std::chrono::milliseconds settle{50};
   JudgeOptions judge;                 // its --min-age is the watch's own
+  // --poll: every folder polled at this interval, none watched.
+  std::optional<std::chrono::milliseconds> poll;
 };
+
+// How often a folder that cannot be watched is polled, without --poll.
+inline constexpr std::chrono::milliseconds FALLBACK_POLL{2000};
 
 // What the watch tells of the files, and the alarm of whoever keeps a
 // clock of their own (the live queue of pairs).
@@ -59,7 +64,10 @@ class Watch {
     std::map<std::string, FileState> files;  // judged, or known at start
   };
 
-  void add_tree(const std::string& path, const std::string& root, bool starting);
+  void add_tree(const std::string& path, const std::string& root, bool starting, bool parent_polled = false);
+  void list_folder(int id, bool starting, bool whole_tree);
+  void poll_folders();
+  std::int64_t poll_ms() const;
   void forget_tree(const std::string& path);
   void consider(int folder, const std::string& name, std::int64_t due);
   void handle(const WatchEvent& event, std::map<std::uint32_t, std::string>& renamed, const WatchHooks& hooks);
@@ -72,7 +80,14 @@ class Watch {
   WatchOptions options_;
   Watcher& watcher_;
   WatchNotices notices_;
+  // By watch number; a polled folder has a number below -1.
   std::map<int, Folder> folders_;
+  void erase_folder(std::map<int, Folder>::iterator place);
+  std::map<std::string, int> polled_ids_;  // the polled folders, by path
+  int next_polled_id_ = -2;
+  std::int64_t next_poll_ = 0;
+  std::vector<std::string> gone_folders_;  // polled folders found gone
+  const WatchHooks* hooks_ = nullptr;      // while it runs
   SettleTable waiting_;
   std::vector<std::string> roots_gone_;
   std::int64_t next_root_look_ = 0;

@@ -8,6 +8,7 @@
 #include <sys/inotify.h>
 #include <sys/signalfd.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -136,4 +137,19 @@ bool regular_file_state(const std::string& path, FileState& state) {
   state.size = static_cast<std::uint64_t>(status.st_size);
   state.modified_ns = static_cast<std::int64_t>(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec;
   return true;
+}
+
+bool on_network_file_system(const std::string& path) {
+  struct statfs about {};
+  if (statfs(path.c_str(), &about) != 0) return false;
+  // NFS, SMB, CIFS and SMB2, by the magic numbers of their superblocks.
+  switch (static_cast<unsigned long>(about.f_type)) {
+    case 0x6969UL:
+    case 0x517BUL:
+    case 0xFF534D42UL:
+    case 0xFE534D42UL:
+      return true;
+    default:
+      return false;
+  }
 }

@@ -10,3 +10,5 @@ std::unique_ptr<Watcher> open_watcher(SystemError& error) {
 }
 
 bool regular_file_state(const std::string& /*path*/, FileState& /*state*/) { return false; }
+
+bool on_network_file_system(const std::string& /*path*/) { return false; }
