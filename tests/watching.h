@@ -68,6 +68,7 @@ class Watching {
       if (end != std::string::npos) {
         std::string line = buffer_.substr(0, end);
         buffer_.erase(0, end + 1);
+        if (!line.empty() && line.back() == '\r') line.pop_back();  // a Windows program's line end
         return line;
       }
       const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
