@@ -252,6 +252,15 @@ TEST(Watch, JudgesWhatLandsAsTheTreeChanges) {
        {{nothing, {"watch: watching 0 folders, polling 2 every 0.020s"}},
         {[] { land("spool/a/in/12345A678.ok", VALID); }, {valid_line("spool/a/in/12345A678.ok")}}},
        "1 file judged: 1 valid, 0 not valid, 0 bad names, 0 not opened; 0 skipped", 0},
+      {"--max-depth 1: the folders below are not watched", {"--watch", "--max-depth", "1", "in"},
+       [] { fs::create_directories("in/sub"); },
+       {{nothing, {"watch: watching 1 folder"}},
+        {[] {
+           land("in/sub/12345A678.ok", VALID);
+           land("in/12345A678.ok", VALID);
+         },
+         {valid_line("in/12345A678.ok")}}},
+       "1 file judged: 1 valid, 0 not valid, 0 bad names, 0 not opened; 0 skipped", 0},
       {"a temporary name left out, then renamed to its own", {"--watch", "--exclude", ".*", "spool"}, spool,
        {{nothing, {started}},
         {[] {

@@ -109,6 +109,8 @@ int inspect_all(int argc, char** argv) {
     watching.excluded = options.excluded;
     watching.settle = options.settle;
     watching.poll = options.poll;
+    watching.max_depth = options.max_depth;
+    watching.one_file_system = options.one_file_system;
     watching.judge = judge;
     watch.emplace(std::move(watching), *watcher, [&](const WatchRecord& record) {
       sink->watch(record);

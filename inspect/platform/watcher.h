@@ -72,6 +72,10 @@ std::unique_ptr<Watcher> open_watcher(SystemError& error);
 // folder is polled.
 bool on_network_file_system(const std::string& path);
 
+// The file system of the folder at `path` (0 where the system does not
+// tell it); false when nothing is there.
+bool folder_device(const std::string& path, std::uint64_t& device);
+
 // What is at `path`, not following a link: a regular file's state and
 // true; false when it is no regular file or is gone.
 bool regular_file_state(const std::string& path, FileState& state);

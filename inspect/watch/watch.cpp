@@ -62,7 +62,19 @@ void Watch::start() {
 // listing, or its event comes, or both (and it is judged once). A folder
 // that cannot be watched, for want of watches, or on a network file
 // system, is polled, and so is all below it.
-void Watch::add_tree(const std::string& path, const std::string& root, bool starting, bool parent_polled) {
+void Watch::add_tree(const std::string& path, const std::string& root, bool starting, bool parent_polled,
+                     int depth, std::uint64_t device) {
+  // As the walk: --max-depth N lists the folders less than N levels down,
+  // -x none on another file system.
+  if (options_.max_depth >= 0 && depth >= options_.max_depth) return;
+  if (options_.one_file_system) {
+    std::uint64_t own = 0;
+    if (!folder_device(path, own)) return;
+    if (depth == 0)
+      device = own;
+    else if (own != device)
+      return;
+  }
   bool polled = options_.poll.has_value();
   std::string why;
   int id = -1;
@@ -95,6 +107,8 @@ void Watch::add_tree(const std::string& path, const std::string& root, bool star
   Folder& folder = folders_[id];
   folder.path = path;
   folder.root = root;
+  folder.depth = depth;
+  folder.device = device;
   list_folder(id, starting, true);
 }
 
@@ -115,7 +129,8 @@ void Watch::list_folder(int id, bool starting, bool whole_tree) {
     const std::string child = path + PATH_SEPARATOR + entry.name;
     FileState state;
     if (entry.kind == EntryKind::directory) {
-      if (whole_tree || polled_ids_.count(child) == 0) add_tree(child, root, starting, id < -1);
+      if (whole_tree || polled_ids_.count(child) == 0)
+        add_tree(child, root, starting, id < -1, folder.depth + 1, folder.device);
     } else if (regular_file_state(child, state)) {
       files.emplace_back(entry.name, state);
     }
@@ -188,12 +203,23 @@ void Watch::poll_folders() {
   next_poll_ = steady_ms() + poll_ms();
 }
 
-void Watch::rename_tree(const std::string& from, const std::string& to) {
+void Watch::rename_tree(const std::string& from, const std::string& to, int depth) {
+  const auto top = std::find_if(folders_.begin(), folders_.end(),
+                                [&](const auto& entry) { return entry.second.path == from; });
+  const int shift = top == folders_.end() ? 0 : depth - top->second.depth;
   for (auto& [id, folder] : folders_) {
     if (!under(folder.path, from)) continue;
     if (id < -1) polled_ids_.erase(folder.path);
     folder.path = to + folder.path.substr(from.size());
+    folder.depth += shift;
     if (id < -1) polled_ids_[folder.path] = id;
+  }
+  // Moved deeper than --max-depth reaches: no longer watched.
+  if (options_.max_depth < 0) return;
+  for (auto place = folders_.begin(); place != folders_.end();) {
+    const auto next = std::next(place);
+    if (place->second.depth >= options_.max_depth) erase_folder(place);
+    place = next;
   }
 }
 
@@ -221,10 +247,10 @@ void Watch::handle(const WatchEvent& event, std::map<std::uint32_t, std::string>
     const auto from = renamed.find(event.cookie);
     if ((event.what & moved_in) != 0 && event.cookie != 0 && from != renamed.end()) {
       // Renamed within the tree: its files keep what is known of them.
-      rename_tree(from->second, child);
+      rename_tree(from->second, child, folder.depth + 1);
       renamed.erase(from);
     } else {
-      add_tree(child, folder.root, false);
+      add_tree(child, folder.root, false, false, folder.depth + 1, folder.device);
     }
     return;
   }

@@ -28,6 +28,8 @@ struct WatchOptions {
   JudgeOptions judge;                 // its --min-age is the watch's own
   // --poll: every folder polled at this interval, none watched.
   std::optional<std::chrono::milliseconds> poll;
+  int max_depth = -1;            // levels below a folder named, as the walk's
+  bool one_file_system = false;  // stay on each folder named's file system
 };
 
 // How often a folder that cannot be watched is polled, without --poll.
@@ -61,17 +63,21 @@ class Watch {
   struct Folder {
     std::string path;
     std::string root;  // the folder named that it is under
+    int depth = 0;     // levels below it
+    std::uint64_t device = 0;  // the file system of the folder named
     std::map<std::string, FileState> files;  // judged, or known at start
   };
 
-  void add_tree(const std::string& path, const std::string& root, bool starting, bool parent_polled = false);
+  // `depth`: levels below the folder named; `device`: its file system's.
+  void add_tree(const std::string& path, const std::string& root, bool starting, bool parent_polled = false,
+                int depth = 0, std::uint64_t device = 0);
   void list_folder(int id, bool starting, bool whole_tree);
   void poll_folders();
   std::int64_t poll_ms() const;
   void forget_tree(const std::string& path);
   void consider(int folder, const std::string& name, std::int64_t due);
   void handle(const WatchEvent& event, std::map<std::uint32_t, std::string>& renamed, const WatchHooks& hooks);
-  void rename_tree(const std::string& from, const std::string& to);
+  void rename_tree(const std::string& from, const std::string& to, int depth);
   void relist(const std::string& reason);
   void judge_due(const WatchHooks& hooks);
   void look_for_roots();

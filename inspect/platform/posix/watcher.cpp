@@ -153,3 +153,10 @@ bool on_network_file_system(const std::string& path) {
       return false;
   }
 }
+
+bool folder_device(const std::string& path, std::uint64_t& device) {
+  struct stat status {};
+  if (stat(path.c_str(), &status) != 0) return false;
+  device = status.st_dev;
+  return true;
+}

@@ -236,3 +236,8 @@ bool regular_file_state(const std::string& path, FileState& state) {
 }
 
 bool on_network_file_system(const std::string& /*path*/) { return false; }
+
+bool folder_device(const std::string& path, std::uint64_t& device) {
+  device = 0;
+  return names_directory(system_path(path));
+}
