@@ -168,8 +168,10 @@ int inspect_all(int argc, char** argv) {
         live->add(report, seconds_since_1970(), records);
         hand_on_live(records);
       }
-      output.finish();
+      output.flush_if_full();
     };
+    // A burst is written in large pieces; a file alone, at once.
+    hooks.flush = [&] { output.finish(); };
     if (!live) return hooks;
     hooks.gone = [&](const std::string& path) { live->gone(path); };
     hooks.next_alarm = [&]() -> std::optional<std::int64_t> {
@@ -181,7 +183,6 @@ int inspect_all(int argc, char** argv) {
       std::vector<PairRecord> records;
       live->overdue(seconds_since_1970(), records);
       hand_on_live(records);
-      if (!records.empty()) output.finish();
     };
     return hooks;
   };

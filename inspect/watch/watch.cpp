@@ -351,6 +351,7 @@ void Watch::run(const WatchHooks& hooks) {
     }
     std::optional<std::chrono::milliseconds> timeout;
     if (next) timeout = std::chrono::milliseconds(std::max<std::int64_t>(0, *next - steady_ms()));
+    if (hooks.flush) hooks.flush();
     events.clear();
     const Wake wake = watcher_.wait(timeout, events);
     std::map<std::uint32_t, std::string> moved_out;

@@ -43,6 +43,7 @@ struct WatchHooks {
   // When the alarm is next due, in milliseconds since 1970; none: never.
   std::function<std::optional<std::int64_t>()> next_alarm = nullptr;
   std::function<void()> ring = nullptr;  // called on every wake
+  std::function<void()> flush = nullptr; // before each wait: what was said goes out
 };
 using WatchNotices = std::function<void(const WatchRecord& record)>;
 
