@@ -25,7 +25,7 @@ _tarnwick_inspect() {
         mapfile -t COMPREPLY < <(compgen -W 'auto threads uring' -- "$cur")
         return 0
         ;;
-      --exclude | --min-age | --max-depth | --min-files | --max-pending | --label)
+      --exclude | --min-age | --max-depth | --min-files | --max-pending | --label | --settle | --pending-after | --poll)
         return 0
         ;;
       --files-from | --metrics)
@@ -39,7 +39,7 @@ _tarnwick_inspect() {
       mapfile -t COMPREPLY < <(compgen -W '--json -q --quiet --summary -j --jobs --io
         --files-from -0 --null -l --files-with-failures --print0 --stats
         --exclude --min-age --max-depth -x --one-file-system --min-files
-        --pairs --max-pending --metrics --label --help --version --' -- "$cur")
+        --pairs --max-pending --metrics --label --watch --settle --poll --pending-after --help --version --' -- "$cur")
       return 0
     fi
   fi

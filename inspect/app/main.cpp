@@ -16,18 +16,23 @@
 #include "app/options.h"
 #include "app/terminal.h"
 #include "model/summary.h"
+#include "pairs/live_queue.h"
 #include "pairs/pair_stream.h"
 #include "platform/console.h"
 #include "platform/errors.h"
 #include "platform/host.h"
 #include "platform/limits.h"
 #include "print/sink.h"
+#include "platform/watcher.h"
 #include "run/run.h"
+#include "watch/watch.h"
 #ifdef _WIN32
 #include "windows_paths.h"
 #endif
 
 namespace {
+
+std::int64_t milliseconds_since_1970();
 
 // The sink the options ask for: text, JSON Lines or bare paths, through
 // the filter of -q, -l and --summary. What -l cannot list, as no regular
@@ -35,7 +40,8 @@ namespace {
 std::unique_ptr<Sink> sink_for(const Options& options, std::string& out, const Say& say) {
   std::unique_ptr<Sink> sink = options.failure_paths
                                    ? paths_sink(out, options.print0 ? '\0' : '\n', say)
-                               : options.json ? json_sink(out, options.labels)
+                               : options.json ? (options.watch ? json_sink(out, options.labels, milliseconds_since_1970)
+                                                               : json_sink(out, options.labels))
                                               : text_sink(out);
   return filtered(std::move(sink),
                   {.failures_only = options.quiet || options.failure_paths,
@@ -98,6 +104,31 @@ int inspect_all(int argc, char** argv) {
   });
   Summary summary;
   summary.stats = options.stats;
+  // The watch takes the stop and relist signals before any thread starts,
+  // and watches the folders before the audit lists them.
+  std::unique_ptr<Watcher> watcher;
+  std::optional<Watch> watch;
+  if (options.watch) {
+    SystemError error;
+    watcher = open_watcher(error);
+    if (!watcher) {
+      static_cast<void>(std::fprintf(stderr, "tarnwick-inspect: cannot watch: %s\n", error.text.c_str()));
+      return RC_OTHER_PROBLEM;
+    }
+    WatchOptions watching;
+    watching.roots = options.paths;
+    watching.excluded = options.excluded;
+    watching.settle = options.settle;
+    watching.poll = options.poll;
+    watching.max_depth = options.max_depth;
+    watching.one_file_system = options.one_file_system;
+    watching.judge = judge;
+    watch.emplace(std::move(watching), *watcher, [&](const WatchRecord& record) {
+      sink->watch(record);
+      output.finish();
+    });
+    watch->start();
+  }
   // Pairs: their records come after the lines of both their folders. A
   // list of paths to act on (-l) has no room for them, but they still
   // decide --max-pending.
@@ -118,12 +149,53 @@ int inspect_all(int argc, char** argv) {
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started)
             .count());
   };
+
+  // With --watch --pairs, the commands left waiting, and the records of
+  // the pairs whose state changes as files land or go.
+  std::optional<LiveQueue> live;
+  if (watch && pairs) {
+    std::optional<std::int64_t> after;
+    if (options.pending_after) after = (options.pending_after->count() + 999) / 1000;
+    live.emplace(after, &spool);
+  }
   const auto hand_on_pairs = [&] {
     for (const PairRecord& record : pair_records) {
       pair_summary.count(record);
       sink->pair(record);
+      if (live) live->said(record, seconds_since_1970());
     }
     pair_records.clear();
+  };
+  const auto hand_on_live = [&](const std::vector<PairRecord>& records) {
+    for (const PairRecord& record : records) sink->pair(record);
+  };
+  const auto watch_hooks = [&] {
+    WatchHooks hooks;
+    hooks.report = [&](FileReport&& report) {
+      summary.count(report);
+      sink->file(report);
+      if (live) {
+        std::vector<PairRecord> records;
+        live->add(report, seconds_since_1970(), records);
+        hand_on_live(records);
+      }
+      output.flush_if_full();
+    };
+    // A burst is written in large pieces; a file alone, at once.
+    hooks.flush = [&] { output.finish(); };
+    if (!live) return hooks;
+    hooks.gone = [&](const std::string& path) { live->gone(path); };
+    hooks.next_alarm = [&]() -> std::optional<std::int64_t> {
+      const std::optional<std::int64_t> at = live->next_alarm();
+      if (!at) return std::nullopt;
+      return *at * 1000;
+    };
+    hooks.ring = [&] {
+      std::vector<PairRecord> records;
+      live->overdue(seconds_since_1970(), records);
+      hand_on_live(records);
+    };
+    return hooks;
   };
   try {
     const RunStats stats = inspect(
@@ -133,6 +205,7 @@ int inspect_all(int argc, char** argv) {
             pairs->add(report, pair_records);
             hand_on_pairs();
           }
+          if (live) live->known(report, seconds_since_1970());
           summary.count(report);
           sink->file(report);
           output.flush_if_full();
@@ -143,6 +216,10 @@ int inspect_all(int argc, char** argv) {
     if (pairs) {
       pairs->finish(pair_records);
       hand_on_pairs();
+    }
+    if (watch) {
+      output.finish();
+      watch->run(watch_hooks());
     }
     const RunEnd end{summary, pairs ? &pair_summary : nullptr, operands.failed(),
                      options.min_files, options.max_pending};

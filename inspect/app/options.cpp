@@ -53,6 +53,14 @@ constexpr const char* USAGE =
     "                     node_exporter (written beside it, then renamed)\n"
     "      --label KEY=VALUE  add the field KEY to every JSON record, and the\n"
     "                     label KEY to every metric (repeatable)\n"
+    "      --watch        after the audit, keep running: judge each file that\n"
+    "                     lands or changes, once settled, until SIGINT or SIGTERM\n"
+    "      --settle AGE   with --watch, judge a file once it has been closed and\n"
+    "                     left alone this long (default 50ms)\n"
+    "      --poll INTERVAL  with --watch, poll every folder at this interval\n"
+    "                     instead of following the system's events\n"
+    "      --pending-after AGE  with --watch and --pairs, say once of each\n"
+    "                     command that it has waited longer than AGE\n"
     "      --help         show this help and exit\n"
     "      --version      show the version and exit\n"
     "\n"
@@ -125,12 +133,16 @@ Options parse_command_line(int argc, char** argv) {
   app.add_flag("--stats", options.stats);
   app.add_option("--exclude", options.excluded)->allow_extra_args(false);
   // Numbers and lengths of time are taken as words and read strictly below.
-  std::string min_age, max_depth, min_files, jobs, max_pending, io;
+  std::string min_age, max_depth, min_files, jobs, max_pending, settle, pending_after, poll, io;
   app.add_option("--min-age", min_age);
   app.add_option("--max-depth", max_depth);
   app.add_flag("-x,--one-file-system", options.one_file_system);
   app.add_option("--min-files", min_files);
   app.add_option("--max-pending", max_pending);
+  app.add_flag("--watch", options.watch);
+  app.add_option("--settle", settle);
+  app.add_option("--pending-after", pending_after);
+  app.add_option("--poll", poll);
   app.add_option("-j,--jobs", jobs);
   app.add_option("--io", io);
   app.add_option("--files-from", options.files_from);
@@ -163,6 +175,22 @@ Options parse_command_line(int argc, char** argv) {
   if (!max_pending.empty()) {
     if (!options.pairs) bad_command_line("--max-pending applies to --pairs, which is not given");
     options.max_pending = duration_of("--max-pending", max_pending);
+  }
+  if (!settle.empty()) {
+    if (!options.watch) bad_command_line("--settle applies to --watch, which is not given");
+    options.settle = duration_of("--settle", settle);
+  }
+  if (options.watch && !options.files_from.empty())
+    bad_command_line("--watch watches the paths named: not with --files-from");
+  if (!poll.empty()) {
+    if (!options.watch) bad_command_line("--poll applies to --watch, which is not given");
+    options.poll = duration_of("--poll", poll);
+    if (options.poll->count() == 0) bad_command_line("--poll takes an interval longer than 0");
+  }
+  if (!pending_after.empty()) {
+    if (!options.watch || !options.pairs)
+      bad_command_line("--pending-after applies to --watch with --pairs, which are not both given");
+    options.pending_after = duration_of("--pending-after", pending_after);
   }
   if (!jobs.empty())
     options.jobs = static_cast<unsigned>(count_of("--jobs", jobs, 1, 1024, "a number of threads from 1 to 1024"));

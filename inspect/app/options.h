@@ -33,6 +33,10 @@ struct Options {
   std::optional<std::chrono::milliseconds> max_pending;  // with --pairs
   std::string metrics;  // --metrics FILE
   Labels labels;        // --label KEY=VALUE, in the order given
+  bool watch = false;                      // --watch
+  std::chrono::milliseconds settle{50};    // --settle, with --watch
+  std::optional<std::chrono::milliseconds> pending_after;  // with --watch --pairs
+  std::optional<std::chrono::milliseconds> poll;           // --poll, with --watch
   std::vector<std::string> paths;
 };
 

@@ -22,6 +22,7 @@ class FilteredSink final : public Sink {
     sink_->pair(record);
   }
   void summary(const RunSummary& summary) override { sink_->summary(summary); }
+  void watch(const WatchRecord& record) override { sink_->watch(record); }
 
  private:
   std::unique_ptr<Sink> sink_;

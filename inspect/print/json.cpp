@@ -3,7 +3,9 @@
 // them.
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <string>
+#include <utility>
 
 #include "model/finding.h"
 #include "print/escape.h"
@@ -202,7 +204,8 @@ void run_fields(const RunRecord& run, std::string& out) {
 
 class JsonSink final : public Sink {
  public:
-  JsonSink(std::string& out, const Labels& labels) : out_(out), labels_(labels) {}
+  JsonSink(std::string& out, const Labels& labels, std::function<std::int64_t()> now_ms)
+      : out_(out), labels_(labels), now_ms_(std::move(now_ms)) {}
 
   void file(const FileReport& report) override {
     std::string& out = out_;
@@ -251,6 +254,7 @@ class JsonSink final : public Sink {
       if (longer_than_judged(report.read))
         number_field(out, "size", report.read.size);
     }
+    time_field();
     end_record();
   }
 
@@ -273,6 +277,7 @@ class JsonSink final : public Sink {
       string_field(out, "error", r.error.text);
       string_field(out, "errno", errno_name(r.error.number));
     }
+    time_field();
     end_record();
   }
 
@@ -291,7 +296,48 @@ class JsonSink final : public Sink {
     end_record();
   }
 
+  void watch(const WatchRecord& r) override {
+    static constexpr const char* NAMES[] = {"started", "root-gone", "root-back", "relisted", "unwatched", "polled"};
+    out_ += "{\"type\":\"watch\"";
+    string_field(out_, "event", NAMES[static_cast<int>(r.notice)]);
+    switch (r.notice) {
+      case WatchNotice::started:
+        number_field(out_, "folders", r.folders);
+        if (r.polled > 0) {
+          number_field(out_, "polled", r.polled);
+          field(out_, "every_s");
+          out_ += seconds_text(static_cast<std::int64_t>(r.every_ms));
+        }
+        break;
+      case WatchNotice::root_gone:
+      case WatchNotice::root_back:
+        path_field(out_, "path", r.path);
+        break;
+      case WatchNotice::relisted:
+        string_field(out_, "reason", r.reason);
+        number_field(out_, "folders", r.folders);
+        number_field(out_, "changed", r.changed);
+        break;
+      case WatchNotice::unwatched:
+        path_field(out_, "path", r.path);
+        string_field(out_, "error", r.reason);
+        break;
+      case WatchNotice::polled:
+        path_field(out_, "path", r.path);
+        string_field(out_, "reason", r.reason);
+        field(out_, "every_s");
+        out_ += seconds_text(static_cast<std::int64_t>(r.every_ms));
+        break;
+    }
+    time_field();
+    end_record();
+  }
+
  private:
+  void time_field() {
+    if (now_ms_) string_field(out_, "time", utc_time_text(now_ms_()));
+  }
+
   // The operator's fixed fields close every record.
   void end_record() {
     for (const auto& [key, value] : labels_) string_field(out_, key, value);
@@ -300,12 +346,17 @@ class JsonSink final : public Sink {
 
   std::string& out_;
   Labels labels_;
+  std::function<std::int64_t()> now_ms_;
 };
 
 }  // namespace
 
 std::unique_ptr<Sink> json_sink(std::string& out, const Labels& labels) {
-  return std::make_unique<JsonSink>(out, labels);
+  return std::make_unique<JsonSink>(out, labels, nullptr);
+}
+
+std::unique_ptr<Sink> json_sink(std::string& out, const Labels& labels, std::function<std::int64_t()> now_ms) {
+  return std::make_unique<JsonSink>(out, labels, std::move(now_ms));
 }
 
 std::string utc_time_text(std::int64_t ms) {

@@ -14,6 +14,7 @@
 #include "model/report.h"
 #include "model/run_record.h"
 #include "model/summary.h"
+#include "model/watch_record.h"
 #include "pairs/pair_record.h"
 
 // The summary of a whole run.
@@ -30,12 +31,18 @@ class Sink {
   virtual void file(const FileReport& report) = 0;
   virtual void pair(const PairRecord& record) = 0;
   virtual void summary(const RunSummary& summary) = 0;
+  // What the watch says of itself; a list of paths has no room for it.
+  virtual void watch(const WatchRecord& /*record*/) {}
 };
 
 // Each appends its lines to `out`, which the caller writes out.
 std::unique_ptr<Sink> text_sink(std::string& out);
 // JSON records end in the operator's fixed fields, `labels`.
 std::unique_ptr<Sink> json_sink(std::string& out, const Labels& labels = {});
+// The same, with the moment each file, pair and watch record is written,
+// from `now_ms` (milliseconds since 1970), in a "time" field: the watch's.
+std::unique_ptr<Sink> json_sink(std::string& out, const Labels& labels,
+                                std::function<std::int64_t()> now_ms);
 // Says a line to the user, beside the report: on standard error.
 using Say = std::function<void(std::string_view line)>;
 

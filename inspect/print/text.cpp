@@ -354,6 +354,47 @@ class TextSink final : public Sink {
     if (summary.files.stats) reader_line(summary.stats, out_);
   }
 
+  void watch(const WatchRecord& r) override {
+    std::string& out = out_;
+    out += "watch: ";
+    switch (r.notice) {
+      case WatchNotice::started:
+        out += "watching ";
+        append_number(out, r.folders - r.polled);
+        out += r.folders - r.polled == 1 ? " folder" : " folders";
+        if (r.polled > 0) {
+          out += ", polling ";
+          append_number(out, r.polled);
+          out += " every " + seconds_text(static_cast<std::int64_t>(r.every_ms)) + "s";
+        }
+        break;
+      case WatchNotice::root_gone:
+        append_text_path(out, r.path);
+        out += ": gone, looked for again every second";
+        break;
+      case WatchNotice::root_back:
+        append_text_path(out, r.path);
+        out += ": back, watched and listed";
+        break;
+      case WatchNotice::relisted:
+        out += "listed again (" + r.reason + "): ";
+        append_number(out, r.folders);
+        out += r.folders == 1 ? " folder, " : " folders, ";
+        append_number(out, r.changed);
+        out += r.changed == 1 ? " file new or changed" : " files new or changed";
+        break;
+      case WatchNotice::unwatched:
+        append_text_path(out, r.path);
+        out += ": cannot be watched: " + r.reason;
+        break;
+      case WatchNotice::polled:
+        append_text_path(out, r.path);
+        out += ": polled every " + seconds_text(static_cast<std::int64_t>(r.every_ms)) + "s: " + r.reason;
+        break;
+    }
+    out += '\n';
+  }
+
  private:
   std::string& out_;
 };
