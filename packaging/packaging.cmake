@@ -242,12 +242,13 @@ foreach(program tarnwick tarnwick-inspect)
   install(FILES completions/${program}.fish
           DESTINATION ${CMAKE_INSTALL_DATADIR}/fish/vendor_completions.d)
 endforeach()
-# The schema of the JSON records, two alert rules, and the units of the nightly audit (not
+# The schema of the JSON records, two alert rules, and the units of the nightly audit and the watch (not
 # in the archive for any Linux, which may be unpacked anywhere: the units
 # name /usr/bin).
 install(FILES doc/tarnwick-inspect.schema.json doc/tarnwick-alerts.yml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/tarnwick)
 install(FILES packaging/systemd/tarnwick-audit@.service packaging/systemd/tarnwick-audit@.timer
+              packaging/systemd/tarnwick-watch@.service
         DESTINATION lib/systemd/system)
 # The lintian override and the manual pages point to the README.
 install(FILES ${PROJECT_BINARY_DIR}/copyright ${PROJECT_BINARY_DIR}/changelog.gz
