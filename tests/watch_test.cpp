@@ -190,6 +190,24 @@ struct WatchRow {
   int status;
 };
 
+// More files than the watch judges on its own thread at once, all changed
+// at the same moment, so that all come due at once: the audit holds them
+// back as young, the watch judges them together.
+constexpr int BURST = 300;
+std::string burst_name(int i) { return "spool/in/" + std::to_string(10000 + i) + "A.ok"; }
+void young_burst() {
+  const auto now = fs::file_time_type::clock::now();
+  for (int i = 0; i < BURST; ++i) put(burst_name(i), VALID);
+  for (int i = 0; i < BURST; ++i) fs::last_write_time(burst_name(i), now);
+}
+std::vector<std::string> burst_lines() {
+  std::vector<std::string> lines;
+  for (int i = 0; i < BURST; ++i) lines.push_back(burst_name(i) + ": skipped: young");
+  lines.push_back("watch: watching 2 folders");
+  for (int i = 0; i < BURST; ++i) lines.push_back(valid_line(burst_name(i)));
+  return lines;
+}
+
 TEST(Watch, JudgesWhatLandsAsTheTreeChanges) {
   const auto nothing = [] {};
   const auto spool = [] { fs::create_directories("spool/in"); };
@@ -269,6 +287,11 @@ TEST(Watch, JudgesWhatLandsAsTheTreeChanges) {
          },
          {valid_line("spool/in/12345A678.ok")}}},
        "1 file judged: 1 valid, 0 not valid, 0 bad names, 0 not opened; 0 skipped", 0},
+      {"young files all due at once, judged on several threads: each once, in order",
+       {"--watch", "--min-age", "3s", "spool"}, young_burst, {{nothing, burst_lines()}},
+       std::to_string(BURST) + " files judged: " + std::to_string(BURST) +
+           " valid, 0 not valid, 0 bad names, 0 not opened; " + std::to_string(BURST) + " skipped",
+       0},
       {"a young file is held back by the audit, then judged", {"--watch", "--min-age", "300ms", "spool"},
        [] { put("spool/in/12345A678.ok", VALID); },
        {{nothing, {"spool/in/12345A678.ok: skipped: young", started, valid_line("spool/in/12345A678.ok")}}},

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <set>
+#include <system_error>
+#include <thread>
 #include <utility>
 
 #include "platform/directories.h"
@@ -280,13 +282,59 @@ void Watch::relist(const std::string& reason) {
   notices_({WatchNotice::relisted, "", folders_.size(), found_, reason, 0, 0});
 }
 
+namespace {
+
+// A burst's files are judged on this many threads at once, the cores' count
+// at most; fewer files than a batch are judged on the watch's own thread,
+// where a thread's start would cost more than it saves.
+constexpr std::size_t PARALLEL_FROM = 256;
+constexpr unsigned MOST_JUDGES = 8;
+
+// Judges every file of `due` (its path, and its name in its folder) in
+// place, its reports in the same order.
+struct DueFile {
+  std::string path;
+  const std::string* name;
+  FileReport report;
+};
+void judge_all(std::vector<DueFile>& due, const JudgeOptions& options) {
+  const auto judge_range = [&](std::size_t from, std::size_t to) {
+    for (std::size_t i = from; i < to; ++i)
+      due[i].report = judge_or_report(due[i].path, nullptr, *due[i].name, options);
+  };
+  const unsigned cores = std::max(1U, std::min(MOST_JUDGES, std::thread::hardware_concurrency()));
+  if (due.size() < PARALLEL_FROM || cores == 1) {
+    judge_range(0, due.size());
+    return;
+  }
+  std::vector<std::thread> judges;
+  const std::size_t share = (due.size() + cores - 1) / cores;
+  try {
+    for (std::size_t from = share; from < due.size(); from += share)
+      judges.emplace_back(judge_range, from, std::min(due.size(), from + share));
+  } catch (const std::system_error&) {
+    // No thread to be had: this one judges what no thread took.
+    const std::size_t taken = share * (judges.size() + 1);
+    judge_range(std::min(due.size(), taken), due.size());
+  }
+  judge_range(0, std::min(due.size(), share));
+  for (std::thread& judge : judges) judge.join();
+}
+
+}  // namespace
+
 void Watch::judge_due(const WatchHooks& hooks) {
   const std::int64_t now = steady_ms();
-  for (const FileKey& key : waiting_.take_due(now)) {
+  // What is due and changed since it was judged, with its state then;
+  // judged together, reported in the order they came due.
+  std::vector<FileKey> taken = waiting_.take_due(now);
+  std::vector<std::pair<const FileKey*, FileState>> keys;
+  std::vector<DueFile> due;
+  for (const FileKey& key : taken) {
     const auto place = folders_.find(key.folder);
     if (place == folders_.end()) continue;
     Folder& folder = place->second;
-    const std::string path = folder.path + PATH_SEPARATOR + key.name;
+    std::string path = folder.path + PATH_SEPARATOR + key.name;
     FileState state;
     if (!regular_file_state(path, state)) {
       folder.files.erase(key.name);
@@ -300,14 +348,23 @@ void Watch::judge_due(const WatchHooks& hooks) {
       waiting_.at(key, now + wait);
       continue;
     }
-    JudgeOptions judge = options_.judge;
-    judge.min_age = std::chrono::milliseconds(0);  // waited for above
-    FileReport report = judge_or_report(path, nullptr, key.name, judge);
+    keys.emplace_back(&key, state);
+    due.push_back({std::move(path), &key.name, FileReport{}});
+  }
+  JudgeOptions judge = options_.judge;
+  judge.min_age = std::chrono::milliseconds(0);  // waited for above
+  judge_all(due, judge);
+  for (std::size_t i = 0; i < due.size(); ++i) {
+    const FileKey& key = *keys[i].first;
+    const auto place = folders_.find(key.folder);
+    if (place == folders_.end()) continue;
+    Folder& folder = place->second;
+    FileReport& report = due[i].report;
     if (report.verdict == Verdict::vanished || (report.verdict == Verdict::cannot_open && report.missing)) {
       folder.files.erase(key.name);  // taken by a consumer before it was read
       continue;
     }
-    folder.files[key.name] = state;
+    folder.files[key.name] = keys[i].second;
     hooks.report(std::move(report));
   }
 }
